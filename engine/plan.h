@@ -1,0 +1,37 @@
+#pragma once
+// The split plan: how a source of D whole seconds is cut in each mode.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zantrel {
+
+enum SplitMode { kSplitAverage = 1, kSplitEqualTime = 2, kSplitCustom = 3 };
+
+// Whole seconds as H:MM:SS, hours without leading zeros (83 -> "0:01:23").
+std::string FormatTime(int seconds);
+
+// Time in whole seconds of a slider position (a percentage of the duration):
+// (t * D) * 0.01 in double arithmetic, truncated toward zero.
+int PositionToSeconds(int position, double duration);
+
+struct SplitPlanInput {
+  int mode = kSplitCustom;
+  int parts = 0;                 // N, from edit 1010 (average)
+  int secondsPerPart = 0;        // S, from edit 1012 (equal-time)
+  double duration = 0;           // D, whole seconds held in a double
+  std::vector<int> splitPoints;  // custom: tick positions 0..100, ascending (slider order)
+};
+
+struct SplitPlan {
+  bool valid = false;           // false: no plan can be built (equal-time with S <= 0)
+  std::string error;            // why, for the message box, when !valid
+  int count = 0;                // boundary values including 0 and the end
+  std::vector<int> boundaries;  // the count - 2 interior boundaries, ascending
+};
+
+// The plan for the given input. Count 1 (average with N = 0) is a valid plan
+// with no segment. No cap on the number of boundaries.
+SplitPlan BuildSplitPlan(const SplitPlanInput& in);
+
+}  // namespace zantrel
