@@ -1,0 +1,57 @@
+#include "app/qt/quit_on_signal.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+namespace {
+// The one write end the async-signal handler may touch; set while a
+// QuitOnSignal exists.
+volatile sig_atomic_t g_signalFd = -1;
+
+void OnSignal(int sig) {
+  const int fd = g_signalFd;
+  if (fd >= 0) {
+    const char c = static_cast<char>(sig);
+    [[maybe_unused]] ssize_t n = ::write(fd, &c, 1);
+  }
+}
+}  // namespace
+
+QuitOnSignal::QuitOnSignal(QObject* parent) : QObject(parent) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, m_fds) != 0) return;
+  g_signalFd = m_fds[1];
+  struct sigaction sa = {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
+  m_notifier = new QSocketNotifier(m_fds[0], QSocketNotifier::Read, this);
+  connect(m_notifier, &QSocketNotifier::activated, this, [this] { OnSignalReadable(); });
+}
+
+QuitOnSignal::~QuitOnSignal() {
+  struct sigaction sa = {};
+  sa.sa_handler = SIG_DFL;
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
+  g_signalFd = -1;
+  for (int& fd : m_fds)
+    if (fd >= 0) ::close(fd), fd = -1;
+}
+
+void QuitOnSignal::OnSignalReadable() {
+  char buf[16];
+  while (::read(m_fds[0], buf, sizeof buf) > 0) {
+  }
+  // Leaves the modal loops (message boxes included), so the main dialog's
+  // run returns and its destruction saves the settings.
+  QCoreApplication::exit(0);
+}
