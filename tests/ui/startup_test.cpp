@@ -1,0 +1,91 @@
+// The program started for real from a fresh copy of its folder: which
+// settings files exist when, and what a normal close leaves in them.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/cmdline.h"
+#include "platform/launcher.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string ReadAll(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+void WriteAll(const fs::path& p, const std::string& s) {
+  std::ofstream f(p, std::ios::binary);
+  f << s;
+}
+
+bool WaitForFile(const fs::path& p, int ms) {
+  for (int waited = 0; waited < ms; waited += 50) {
+    if (fs::exists(p)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return fs::exists(p);
+}
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/zantrel-start-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    // Only the executable: the first run in an otherwise empty folder.
+    fs::copy_file(fs::path(ZANTREL_BIN_DIR) / "Zantrel", dir_ / "Zantrel");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Starts the copy, waits until it has written lang_set.ini (it does so
+  // before the dialog exists), lets the dialog come up, then closes it the
+  // way a session logout does.
+  void RunAndClose(const std::function<void()>& whileRunning = {}) {
+    zantrel::ChildProcess child;
+    zantrel::LaunchOptions opt;
+    opt.quiet = true;
+    opt.extraEnv = {"QT_QPA_PLATFORM=offscreen", "ZANTREL_AO=null"};
+    std::string err;
+    ASSERT_TRUE(child.Start(zantrel::QuoteArgument((dir_ / "Zantrel").string()), opt, &err)) << err;
+    ASSERT_TRUE(WaitForFile(dir_ / "lang_set.ini", 15000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    if (whileRunning) whileRunning();
+    ASSERT_TRUE(child.Signal(SIGTERM));
+    int status = -1;
+    ASSERT_TRUE(child.WaitFor(20000, &status)) << "the program did not end after SIGTERM";
+    EXPECT_TRUE(WIFEXITED(status)) << zantrel::DescribeWaitStatus(status);
+  }
+  fs::path dir_;
+};
+}  // namespace
+
+TEST_F(StartupTest, FirstRunInAnEmptyFolder) {
+  RunAndClose([this] {
+    EXPECT_EQ(ReadAll(dir_ / "lang_set.ini"), "[Setting]\r\nLanguage=Chinese_Simplified\r\n");
+    EXPECT_FALSE(fs::exists(dir_ / "skin.ini")) << "skin.ini is written only when the dialog closes";
+  });
+  EXPECT_EQ(ReadAll(dir_ / "skin.ini"), "[Skin]\r\nID=KORVANE\r\nSkinNum=1\r\n");
+}
+
+TEST_F(StartupTest, UnknownSkinNumberLeavesSkinIniAsItWas) {
+  const std::string before = "[Skin]\r\nID=FUTURE\r\nSkinNum=9\r\n";
+  WriteAll(dir_ / "skin.ini", before);
+  RunAndClose();
+  EXPECT_EQ(ReadAll(dir_ / "skin.ini"), before);
+}
+
+TEST_F(StartupTest, SkinNameWithoutNumberIsRewrittenAsTheFirstSkin) {
+  WriteAll(dir_ / "skin.ini", "[Skin]\r\nID=CORONA\r\n");
+  RunAndClose();
+  EXPECT_EQ(ReadAll(dir_ / "skin.ini"), "[Skin]\r\nID=KORVANE\r\nSkinNum=1\r\n");
+}
