@@ -4,9 +4,10 @@
 //
 // Threads: Start() runs the worker on its own std::thread. The worker touches
 // only its task. The UI thread may call Pause/Resume/IsPaused at any time.
-// The end of the job is announced through the one `DoneFn`, called on the
-// worker thread; it must not return before the UI has handled it (or the
-// task is being destroyed: see DoneHandled()).
+// The end of the job is announced through the one `DoneFn`, called once on
+// the worker thread (at once when the job has no segment); it must not return
+// before the UI has handled it (or the task is being destroyed: see
+// WaitDoneHandled()). It is not called for a job cancelled by destruction.
 #include <sys/types.h>
 
 #include <atomic>
@@ -79,16 +80,19 @@ class CSplitTask {
   void Start();
   const SplitJob& job() const { return job_; }
 
-  // Pause and resume the job. A pause that lands between two runs is kept
-  // and applied to the next run as soon as it starts, so the paused state is
-  // always the one shown. Return false when nothing has started yet.
+  // Pause and resume the job (SIGSTOP / SIGCONT of the live run). A pause
+  // that lands between two runs is kept and applied to the next run as soon
+  // as it starts, so the paused state is always the one shown. Pause returns
+  // false (and does nothing) before the first run has started and after the
+  // job has ended; Resume returns false before the first run.
   bool Pause();
   bool Resume();
   bool IsPaused() const;
   // The latest run (none before the first run has started).
   std::shared_ptr<CToolProcess> CurrentToolProcess() const;
 
-  // After the job has ended: every run, in segment order.
+  // Every run so far, in segment order, including runs that could not be
+  // started; complete once Finished().
   std::vector<std::shared_ptr<CToolProcess>> Runs() const;
   bool Finished() const { return finished_.load(); }
   bool Cancelled() const { return cancelled_.load(); }

@@ -1,0 +1,289 @@
+#include "engine/job.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <initializer_list>
+
+#include "platform/cmdline.h"
+#include "platform/path.h"
+
+namespace zantrel {
+
+namespace {
+
+// Position of the '.' that starts the extension of the file name in `path`,
+// or npos. Only the last path element counts, so a '.' in a folder name never
+// splits. Neither '/' (0x2F) nor '.' (0x2E) can be the trail byte of a
+// double-byte character in GBK or UTF-8, so a plain byte search is exact.
+std::size_t ExtensionDot(const std::string& path) {
+  const std::size_t sep = path.rfind(kPathSep);
+  const std::size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot < nameStart) return std::string::npos;
+  return dot;
+}
+
+// Fills the "%s" / "%d" slots of a command format in order with `args`;
+// "%%" is not used by any format here.
+std::string FillFormat(const char* format, std::initializer_list<std::string> args) {
+  std::string out;
+  auto arg = args.begin();
+  for (const char* p = format; *p; ++p) {
+    if (p[0] == '%' && (p[1] == 's' || p[1] == 'd') && arg != args.end()) {
+      out += *arg++;
+      ++p;
+    } else {
+      out += *p;
+    }
+  }
+  return out;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The tool's progress value is the third trailing number of every cut form.
+constexpr int kCutNumber = 100;
+
+}  // namespace
+
+std::string OutputExtension(const std::string& outputBase) {
+  const std::size_t dot = ExtensionDot(outputBase);
+  return dot == std::string::npos ? std::string() : outputBase.substr(dot + 1);
+}
+
+std::string SegmentOutputName(const std::string& outputBase, int k) {
+  const std::string tag = "[" + std::to_string(k) + "]";
+  const std::size_t dot = ExtensionDot(outputBase);
+  if (dot == std::string::npos) return outputBase + tag;
+  return outputBase.substr(0, dot) + tag + outputBase.substr(dot);
+}
+
+std::string BuildCutCommandLine(const std::string& extension, const std::string& sourcePath,
+                                int start, int length, const std::string& outputPath) {
+  // The formats are kept character for character, blanks included; the
+  // paths go between their quotes escaped, so none can end the quoting early
+  // or add an argument.
+  const char* format;
+  if (extension == "3gp") {
+    format = "ZantrelCore.exe -i \"%s\" -ss %s -t %s -y -ar 8000 -ac 1 -ab 12.2k \"%s\"  6 100 %d";
+  } else if (extension == "flv") {
+    format = "ZantrelCore.exe -i \"%s\" -ar 22050 -ss %s -t %s \"%s\"  6 100 %d ";
+  } else {
+    format = "ZantrelCore.exe -i \"%s\"  -ss %s -t %s \"%s\"  6 100 %d ";
+  }
+  return FillFormat(format, {EscapeForQuotedSlot(sourcePath), std::to_string(start),
+                             std::to_string(length), EscapeForQuotedSlot(outputPath),
+                             std::to_string(kCutNumber)});
+}
+
+bool CreateFolderPath(const std::string& path) {
+  if (path.empty()) return false;
+
+  std::string p = path;
+  const std::string doubled = std::string(2, kPathSep);
+  for (std::size_t at; (at = p.find(doubled)) != std::string::npos;) p.erase(at, 1);
+  while (!p.empty() && p.back() == kPathSep) p.pop_back();
+  if (p.empty()) return IsDirectory(kPathSepStr);  // the root itself
+
+  // Each prefix up to a separator, then the whole path. The empty prefix of
+  // an absolute path is the root, which always exists.
+  auto ensure = [](const std::string& dir) {
+    if (dir.empty()) return true;
+    if (IsDirectory(dir)) return true;
+    if (::mkdir(dir.c_str(), 0777) == 0) return true;
+    // Someone else may have created it in the meantime. Anything else at
+    // that name (a regular file) is not a folder: that is a failure, not a
+    // folder that "exists".
+    return errno == EEXIST && IsDirectory(dir);
+  };
+  for (std::size_t at = p.find(kPathSep); at != std::string::npos; at = p.find(kPathSep, at + 1)) {
+    if (!ensure(p.substr(0, at))) return false;
+  }
+  return ensure(p);
+}
+
+// ---------------------------------------------------------------------------
+
+bool CToolProcess::Failed() const {
+  if (!started) return true;
+  if (waitStatus == -1 || !WIFEXITED(waitStatus) || WEXITSTATUS(waitStatus) != 0) return true;
+  return !outputExists;
+}
+
+std::string CToolProcess::DescribeFailure() const {
+  const std::string head = "第" + std::to_string(segment) + "段：";
+  if (!started) return head + "无法启动 ZantrelCore（" + startError + "）";
+  if (waitStatus == -1) return head + "ZantrelCore 未结束";
+  if (!WIFEXITED(waitStatus) || WEXITSTATUS(waitStatus) != 0) {
+    return head + "ZantrelCore 异常结束（" + DescribeWaitStatus(waitStatus) + "）";
+  }
+  if (!outputExists) return head + "没有生成输出文件 " + outputPath;
+  return std::string();
+}
+
+// ---------------------------------------------------------------------------
+
+CSplitTask::CSplitTask(SplitJob job, DoneFn onDone, std::string programDir,
+                       std::vector<std::string> env)
+    : job_(std::move(job)),
+      onDone_(std::move(onDone)),
+      programDir_(std::move(programDir)),
+      env_(std::move(env)) {}
+
+CSplitTask::~CSplitTask() {
+  cancelled_ = true;
+  // A worker waiting in its DoneFn for the UI must not hold us up.
+  ReleaseDone();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pauseRequested_ = false;
+    if (child_) {
+      // A stopped child does not die of SIGKILL until it runs again.
+      child_->Signal(SIGCONT);
+      child_->Signal(SIGKILL);
+    }
+  }
+  if (worker_.joinable()) worker_.join();
+}
+
+void CSplitTask::Start() {
+  if (worker_.joinable() || finished_) return;  // one job, one worker
+  worker_ = std::thread([this] { SplitThreadProc(); });
+}
+
+bool CSplitTask::Pause() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!anyRunStarted_ || finished_) return false;
+  pauseRequested_ = true;
+  if (child_) {
+    child_->Signal(SIGSTOP);
+    if (current_) current_->paused = 1;
+  }
+  return true;
+}
+
+bool CSplitTask::Resume() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!anyRunStarted_) return false;
+  pauseRequested_ = false;
+  if (child_) child_->Signal(SIGCONT);
+  for (const auto& run : runs_) run->paused = 0;
+  return true;
+}
+
+bool CSplitTask::IsPaused() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return pauseRequested_;
+}
+
+std::shared_ptr<CToolProcess> CSplitTask::CurrentToolProcess() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return current_;
+}
+
+std::vector<std::shared_ptr<CToolProcess>> CSplitTask::Runs() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return runs_;
+}
+
+void CSplitTask::WaitDoneHandled() {
+  std::unique_lock<std::mutex> lock(doneMutex_);
+  doneCv_.wait(lock, [this] { return doneReleased_; });
+}
+
+void CSplitTask::ReleaseDone() {
+  {
+    std::lock_guard<std::mutex> lock(doneMutex_);
+    doneReleased_ = true;
+  }
+  doneCv_.notify_all();
+}
+
+void CSplitTask::SplitThreadProc() {
+  const int n = job_.count;
+  // The boundary list 0, the interior cut points, the duration; sized by the
+  // job, so any number of segments fits. A job with fewer interior points
+  // than its count says takes the missing ones as the end.
+  std::vector<std::int32_t> b(n > 0 ? static_cast<std::size_t>(n) : 0);
+  if (n >= 1) b[0] = 0;
+  if (n >= 2) b[n - 1] = job_.duration;
+  for (int i = 1; i < n - 1; ++i) {
+    const std::size_t j = static_cast<std::size_t>(i - 1);
+    b[i] = j < job_.boundaries.size() ? job_.boundaries[j] : job_.duration;
+  }
+
+  const std::string extension = OutputExtension(job_.outputBase);
+  for (int k = 1; k < n; ++k) {
+    if (cancelled_) break;
+    const std::string output = SegmentOutputName(job_.outputBase, k);
+    const std::string line =
+        BuildCutCommandLine(extension, job_.sourcePath, b[k - 1], b[k] - b[k - 1], output);
+    RunToolAndWait(line, k, output);  // a run that fails is recorded; the next one runs
+  }
+
+  finished_ = true;
+  // A task being destroyed has no one left to tell.
+  if (!cancelled_ && onDone_) onDone_(*this);
+}
+
+int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment,
+                               const std::string& outputPath) {
+  auto run = std::make_shared<CToolProcess>();
+  run->segment = segment;
+  run->commandLine = commandLine;
+  run->outputPath = outputPath;
+
+  ChildProcess child;
+  {
+    // Started under the lock, so Pause and the destructor see either no
+    // child or a live one, never one half set up.
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_) return 0;
+    LaunchOptions options;
+    options.programDir = programDir_;
+    options.quiet = true;
+    options.extraEnv = env_;
+    std::string error;
+    run->started = child.Start(commandLine, options, &error);
+    runs_.push_back(run);
+    if (!run->started) {
+      run->startError = error;
+      return 0;
+    }
+    run->pid = child.pid();
+    child_ = &child;
+    current_ = run;
+    anyRunStarted_ = true;
+    // A pause that came between two runs holds this one too.
+    if (pauseRequested_) {
+      child.Signal(SIGSTOP);
+      run->paused = 1;
+    }
+  }
+
+  // Wait without reaping: until the lock below, the pid stays ours, so a
+  // Pause or Resume racing with the end can never signal a reused pid.
+  child.WaitExitedNoReap();
+  const bool outputExists = IsRegularFile(outputPath);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    child_ = nullptr;
+    run->waitStatus = child.Wait();
+    run->outputExists = outputExists;
+  }
+  return 1;
+}
+
+}  // namespace zantrel
