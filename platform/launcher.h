@@ -6,6 +6,7 @@
 // posix_spawn. Every child is reaped by its owner (ChildProcess).
 #include <sys/types.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -18,18 +19,29 @@ struct LaunchOptions {
   // this descriptor (the write end of a pipe); otherwise they are inherited.
   int outputFd = -1;
   // When true, standard input, output and error go to /dev/null (unless
-  // outputFd is given) so that a cut run cannot touch the terminal.
+  // outputFd is given) so that a cut run cannot touch the terminal. Whenever
+  // outputFd or quiet is given, standard input is /dev/null. Every other
+  // descriptor of the caller is closed in the child.
   bool quiet = false;
-  // Extra "NAME=value" entries added to the inherited environment.
+  // Extra "NAME=value" entries added to the inherited environment; an entry
+  // replaces an inherited one of the same name.
   std::vector<std::string> extraEnv;
 };
 
-// Resolves the program token as described above; "" when not found.
+// Resolves the program token as described above; "" when not found. A token
+// holding a '/' is a path (tried as given, then without ".exe") and is not
+// searched for. Only regular files this user may execute are taken.
 std::string ResolveProgram(const std::string& token, const std::string& programDir);
 
 // Owner of one child process. Not copyable; movable. The destructor reaps the
 // child if it has not been waited for (killing it first with SIGKILL after
 // SIGCONT, so that a stopped or stuck child cannot hang the caller).
+//
+// Threads: one thread owns the object and waits (Wait, WaitFor,
+// WaitExitedNoReap). Signal() may be called from another thread as long as
+// the child has not been reaped; WaitExitedNoReap lets the owner wait for the
+// end while such signals stay safe (the pid cannot be reused), and Wait()
+// afterwards reaps it once the other thread no longer signals.
 class ChildProcess {
  public:
   ChildProcess() = default;
@@ -51,7 +63,8 @@ class ChildProcess {
   // Blocks until the child has exited, reaps it and returns the raw wait
   // status (as waitpid gives it). Returns -1 if there is no child.
   int Wait();
-  // Waits at most timeoutMs; true and *status when it exited and was reaped.
+  // Waits at most timeoutMs (0: just checks); true and *status (may be null)
+  // when it exited and was reaped, or had been already.
   bool WaitFor(int timeoutMs, int* status);
 
   // Waits until the child has exited WITHOUT reaping it (waitid WNOWAIT), so
@@ -62,8 +75,10 @@ class ChildProcess {
   bool Signal(int sig);
 
  private:
+  void Reset();  // kills and reaps a child that was not waited for
+
   pid_t pid_ = -1;
-  bool reaped_ = false;
+  std::atomic<bool> reaped_{false};
   int status_ = -1;
 };
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "platform/codepage.h"
+
 namespace zantrel {
 
 // Full path of the running executable (/proc/self/exe), or "" when unknown.
@@ -12,9 +14,11 @@ std::string GetModuleDir();
 
 // Folder part of `path` up to and including its last separator ("" if none).
 std::string DirOfPath(const std::string& path);
+// The same with an explicit code page (tests, or texts of a known code page).
+std::string DirOfPath(const std::string& path, CodePage cp);
 
 // True when `path` is a file that can be opened for reading right now (a file
-// that exists but cannot be read counts as missing).
+// that exists but cannot be read counts as missing; a folder is not a file).
 bool FileExists(const std::string& path);
 
 }  // namespace zantrel
