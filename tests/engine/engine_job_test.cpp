@@ -1,0 +1,441 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/job.h"
+#include "engine/plan.h"
+#include "engine_test_util.h"
+#include "platform/cmdline.h"
+
+using namespace zantrel;
+using zantrel_test::TempDir;
+using zantrel_test::WaitUntil;
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------
+// Names and command lines
+
+TEST(SegmentOutputName, ExtensionOfTheFileNameOnly) {
+  EXPECT_EQ(SegmentOutputName("/d/out/my.clip.3gp", 1), "/d/out/my.clip[1].3gp");
+  EXPECT_EQ(SegmentOutputName("/d/out/my.clip.3gp", 3), "/d/out/my.clip[3].3gp");
+  EXPECT_EQ(OutputExtension("/d/out/my.clip.3gp"), "3gp");
+
+  // A '.' in a folder name never splits.
+  EXPECT_EQ(SegmentOutputName("/d/my.folder/clip", 2), "/d/my.folder/clip[2]");
+  EXPECT_EQ(OutputExtension("/d/my.folder/clip"), "");
+  EXPECT_EQ(SegmentOutputName("/d/my.folder/clip.mp4", 12), "/d/my.folder/clip[12].mp4");
+
+  EXPECT_EQ(SegmentOutputName("clip", 1), "clip[1]");
+  EXPECT_EQ(OutputExtension("clip.FLV"), "FLV");
+  EXPECT_EQ(OutputExtension("a.verylongextension"), "verylongextension");
+}
+
+TEST(SegmentOutputName, LongPathsAreKeptWhole) {
+  const std::string folder = "/" + std::string(300, 'f') + "/" + std::string(200, 'g');
+  const std::string base = folder + "/" + std::string(250, 'n') + ".mp4";
+  EXPECT_EQ(SegmentOutputName(base, 7), folder + "/" + std::string(250, 'n') + "[7].mp4");
+}
+
+TEST(CutCommandLine, ExactFormsByExtension) {
+  EXPECT_EQ(BuildCutCommandLine("3gp", "/v/a.3gp", 0, 30, "/o/a[1].3gp"),
+            "ZantrelCore.exe -i \"/v/a.3gp\" -ss 0 -t 30 -y -ar 8000 -ac 1 -ab 12.2k "
+            "\"/o/a[1].3gp\"  6 100 100");
+  EXPECT_EQ(BuildCutCommandLine("flv", "/v/a.flv", 30, 40, "/o/a[2].flv"),
+            "ZantrelCore.exe -i \"/v/a.flv\" -ar 22050 -ss 30 -t 40 \"/o/a[2].flv\"  6 100 100 ");
+  EXPECT_EQ(BuildCutCommandLine("mp4", "/v/a.mp4", 5, 6, "/o/a[1].mp4"),
+            "ZantrelCore.exe -i \"/v/a.mp4\"  -ss 5 -t 6 \"/o/a[1].mp4\"  6 100 100 ");
+  // The choice is case-sensitive: FLV takes the general form.
+  EXPECT_EQ(BuildCutCommandLine("FLV", "/v/clip.FLV", 0, 1, "/o/clip[1].FLV"),
+            "ZantrelCore.exe -i \"/v/clip.FLV\"  -ss 0 -t 1 \"/o/clip[1].FLV\"  6 100 100 ");
+  EXPECT_EQ(BuildCutCommandLine("", "/v/clip", 0, 1, "/o/clip[1]"),
+            "ZantrelCore.exe -i \"/v/clip\"  -ss 0 -t 1 \"/o/clip[1]\"  6 100 100 ");
+}
+
+TEST(CutCommandLine, AnyPathSplitsBackWholeAndAddsNoArgument) {
+  const std::vector<std::string> paths = {
+      "/home/u/My Videos/a.mp4", "/v/say \"hi\".mp4", "/v/x\" -y \"/etc/passwd",
+      "/v/trailing\\",          "/v/two\\\\",        "/v/\\\"mixed\\\\\"", ""};
+  for (const std::string ext : {"3gp", "flv", "avi"}) {
+    const size_t expected = SplitCommandLine(BuildCutCommandLine(ext, "/s", 1, 2, "/o")).size();
+    for (const std::string& src : paths) {
+      for (const std::string& out : paths) {
+        const auto argv = SplitCommandLine(BuildCutCommandLine(ext, src, 1, 2, out));
+        ASSERT_EQ(argv.size(), expected) << ext << " [" << src << "] [" << out << "]";
+        EXPECT_EQ(argv[2], src);
+        EXPECT_EQ(argv[argv.size() - 4], out);
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Folders
+
+TEST(CreateFolderPath, NestedExistingAndMessyPaths) {
+  TempDir dir;
+  EXPECT_FALSE(CreateFolderPath(""));
+
+  const std::string nested = dir / "a/b/c";
+  EXPECT_TRUE(CreateFolderPath(nested));
+  EXPECT_TRUE(fs::is_directory(nested));
+  EXPECT_TRUE(CreateFolderPath(nested));  // already there
+
+  EXPECT_TRUE(CreateFolderPath(dir.path() + "//x///y//"));
+  EXPECT_TRUE(fs::is_directory(dir / "x/y"));
+
+  EXPECT_TRUE(CreateFolderPath("/"));
+  EXPECT_TRUE(CreateFolderPath(dir.path()));
+}
+
+TEST(CreateFolderPath, BackslashIsAPlainNameCharacter) {
+  TempDir dir;
+  EXPECT_TRUE(CreateFolderPath(dir / "back\\slash"));
+  EXPECT_TRUE(fs::is_directory(dir / "back\\slash"));
+  EXPECT_FALSE(fs::exists(dir / "back"));
+}
+
+TEST(CreateFolderPath, AFileInTheWayFails) {
+  TempDir dir;
+  zantrel_test::WriteFile(dir / "file", "x");
+  EXPECT_FALSE(CreateFolderPath(dir / "file/sub"));  // fails for root too
+  EXPECT_FALSE(CreateFolderPath(dir / "file"));      // a file is not a folder
+}
+
+TEST(CreateFolderPath, UnwritableParentFails) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root can write into any folder";
+  TempDir dir;
+  ASSERT_TRUE(CreateFolderPath(dir / "ro"));
+  ::chmod((dir / "ro").c_str(), 0500);
+  EXPECT_FALSE(CreateFolderPath(dir / "ro/sub/deeper"));
+  EXPECT_FALSE(fs::exists(dir / "ro/sub"));
+}
+
+// ---------------------------------------------------------------------------
+// The job, run through the real launcher with a fake tool
+
+namespace {
+
+class JobTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  std::string programDir_ = zantrel_test::InstallTool(dir_, ZANTREL_FAKE_TOOL);
+  std::atomic<int> doneCalls_{0};
+
+  SplitJob MakeJob(const std::string& source, const std::string& outputBase, int duration,
+                   const SplitPlan& plan) {
+    SplitJob job;
+    job.sourcePath = source;
+    job.outputBase = outputBase;
+    job.duration = duration;
+    job.count = plan.count;
+    job.boundaries.assign(plan.boundaries.begin(), plan.boundaries.end());
+    return job;
+  }
+
+  std::unique_ptr<CSplitTask> MakeTask(SplitJob job, std::vector<std::string> env = {},
+                                       const std::string& programDir = "") {
+    return std::make_unique<CSplitTask>(
+        std::move(job), [this](CSplitTask&) { ++doneCalls_; },
+        programDir.empty() ? programDir_ : programDir, std::move(env));
+  }
+
+  // Starts the task and waits for its end.
+  void RunToEnd(CSplitTask& task) {
+    task.Start();
+    ASSERT_TRUE(WaitUntil([&] { return doneCalls_.load() == 1; }));
+    EXPECT_TRUE(task.Finished());
+  }
+
+  std::string SpinEnv() const { return "ZANTREL_FAKE_STOPFILE=" + dir_ / "stop"; }
+  void LetSpinnersFinish() { zantrel_test::WriteFile(dir_ / "stop", ""); }
+
+  // argv the fake tool recorded in an output file.
+  static std::vector<std::string> RecordedArgv(const std::string& output) {
+    return zantrel_test::SplitNul(zantrel_test::ReadFile(output));
+  }
+};
+
+SplitPlan AveragePlan(int parts, double duration) {
+  SplitPlanInput in;
+  in.mode = kSplitAverage;
+  in.parts = parts;
+  in.duration = duration;
+  return BuildSplitPlan(in);
+}
+
+bool NoChildLeft() {
+  int status;
+  return ::waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
+}
+
+}  // namespace
+
+TEST_F(JobTest, ThreeGpInANewFolderTypedWithoutSeparator) {
+  const std::string folder = dir_ / "out";  // no trailing separator
+  ASSERT_TRUE(CreateFolderPath(folder));
+  const std::string source = dir_ / "my.clip.3gp";
+  auto task = MakeTask(MakeJob(source, folder + "/my.clip.3gp", 30, AveragePlan(3, 30)));
+  RunToEnd(*task);
+
+  const auto runs = task->Runs();
+  ASSERT_EQ(runs.size(), 3u);
+  for (int k = 1; k <= 3; ++k) {
+    const auto& run = runs[k - 1];
+    const std::string output = folder + "/my.clip[" + std::to_string(k) + "].3gp";
+    EXPECT_EQ(run->segment, k);
+    EXPECT_EQ(run->outputPath, output);
+    EXPECT_TRUE(run->started);
+    EXPECT_FALSE(run->Failed()) << run->DescribeFailure();
+    EXPECT_EQ(run->commandLine, BuildCutCommandLine("3gp", source, (k - 1) * 10, 10, output));
+    const auto argv = RecordedArgv(output);
+    ASSERT_EQ(argv.size(), 18u);
+    EXPECT_EQ(argv[2], source);
+    EXPECT_EQ(argv[4], std::to_string((k - 1) * 10));
+    EXPECT_EQ(argv[6], "10");
+    EXPECT_EQ(argv[8], "-ar");
+    EXPECT_EQ(argv[9], "8000");
+  }
+  EXPECT_EQ(doneCalls_.load(), 1);
+  EXPECT_TRUE(NoChildLeft());
+}
+
+TEST_F(JobTest, UpperCaseFlvUsesTheGeneralForm) {
+  auto task = MakeTask(MakeJob(dir_ / "clip.FLV", dir_ / "clip.FLV", 20, AveragePlan(2, 20)));
+  RunToEnd(*task);
+  const auto argv = RecordedArgv(dir_ / "clip[2].FLV");
+  ASSERT_EQ(argv.size(), 11u);
+  EXPECT_EQ(argv[3], "-ss");
+  EXPECT_EQ(argv[4], "10");
+  EXPECT_EQ(argv[6], "10");
+}
+
+TEST_F(JobTest, NoExtensionAndDottedFolder) {
+  const std::string folder = dir_ / "my.folder";
+  ASSERT_TRUE(CreateFolderPath(folder));
+  auto task = MakeTask(MakeJob(dir_ / "clip", folder + "/clip", 10, AveragePlan(2, 10)));
+  RunToEnd(*task);
+  EXPECT_TRUE(fs::is_regular_file(folder + "/clip[1]"));
+  EXPECT_TRUE(fs::is_regular_file(folder + "/clip[2]"));
+}
+
+TEST_F(JobTest, PathsWithQuotesAndBlanksReachTheToolWhole) {
+  const std::string folder = dir_ / "out dir \"q\"";
+  ASSERT_TRUE(CreateFolderPath(folder));
+  const std::string source = dir_ / "my videos/say \"hi\" now.mp4";
+  auto task = MakeTask(MakeJob(source, folder + "/say \"hi\" now.mp4", 8, AveragePlan(2, 8)));
+  RunToEnd(*task);
+  for (int k = 1; k <= 2; ++k) {
+    const std::string output = folder + "/say \"hi\" now[" + std::to_string(k) + "].mp4";
+    const auto argv = RecordedArgv(output);
+    ASSERT_EQ(argv.size(), 11u) << output;
+    EXPECT_EQ(argv[2], source);
+    EXPECT_EQ(argv[7], output);
+  }
+}
+
+TEST_F(JobTest, NoSegmentMeansDoneAtOnce) {
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 100, AveragePlan(0, 100)));
+  RunToEnd(*task);
+  EXPECT_TRUE(task->Runs().empty());
+  EXPECT_EQ(task->CurrentToolProcess(), nullptr);
+  EXPECT_FALSE(task->Pause());
+}
+
+TEST_F(JobTest, CustomWithoutPointsCutsTheWholeSource) {
+  SplitPlanInput in;
+  in.mode = kSplitCustom;
+  in.duration = 75;
+  auto task = MakeTask(MakeJob(dir_ / "a.avi", dir_ / "a.avi", 75, BuildSplitPlan(in)));
+  RunToEnd(*task);
+  ASSERT_EQ(task->Runs().size(), 1u);
+  const auto argv = RecordedArgv(dir_ / "a[1].avi");
+  ASSERT_EQ(argv.size(), 11u);
+  EXPECT_EQ(argv[4], "0");
+  EXPECT_EQ(argv[6], "75");
+}
+
+TEST_F(JobTest, ManySegmentsAreNotCapped) {
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 60, AveragePlan(12, 60)));
+  RunToEnd(*task);
+  ASSERT_EQ(task->Runs().size(), 12u);
+  EXPECT_TRUE(fs::is_regular_file(dir_ / "a[12].mp4"));
+  EXPECT_EQ(RecordedArgv(dir_ / "a[12].mp4")[4], "55");
+}
+
+TEST_F(JobTest, MissingToolSkipsEverySegmentAndStillEnds) {
+  TempDir empty;
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 30, AveragePlan(3, 30)), {},
+                       empty.path() + "/");
+  RunToEnd(*task);
+  const auto runs = task->Runs();
+  ASSERT_EQ(runs.size(), 3u);
+  for (const auto& run : runs) {
+    EXPECT_FALSE(run->started);
+    EXPECT_FALSE(run->startError.empty());
+    EXPECT_TRUE(run->Failed());
+    EXPECT_FALSE(run->DescribeFailure().empty());
+  }
+  EXPECT_EQ(task->CurrentToolProcess(), nullptr);
+  EXPECT_FALSE(task->Pause());
+}
+
+TEST_F(JobTest, FailedRunsAreRecorded) {
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 30, AveragePlan(2, 30)),
+                       {"ZANTREL_FAKE_MODE=fail"});
+  RunToEnd(*task);
+  const auto runs = task->Runs();
+  ASSERT_EQ(runs.size(), 2u);
+  for (const auto& run : runs) {
+    EXPECT_TRUE(run->started);
+    ASSERT_TRUE(WIFEXITED(run->waitStatus));
+    EXPECT_EQ(WEXITSTATUS(run->waitStatus), 1);
+    EXPECT_FALSE(run->outputExists);
+    EXPECT_TRUE(run->Failed());
+    EXPECT_NE(run->DescribeFailure().find("1"), std::string::npos);
+  }
+}
+
+TEST_F(JobTest, MissingOutputFolderFailsTheRun) {
+  // The output folder does not exist: nothing can be written there.
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "none/a.mp4", 10, AveragePlan(1, 10)));
+  RunToEnd(*task);
+  ASSERT_EQ(task->Runs().size(), 1u);
+  EXPECT_FALSE(task->Runs()[0]->outputExists);
+  EXPECT_TRUE(task->Runs()[0]->Failed());
+}
+
+TEST_F(JobTest, PauseStopsTheToolAndResumeContinuesIt) {
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 10, AveragePlan(1, 10)),
+                       {"ZANTREL_FAKE_MODE=spin", SpinEnv()});
+  EXPECT_FALSE(task->Pause());  // nothing started yet
+  task->Start();
+  ASSERT_TRUE(WaitUntil([&] { return task->CurrentToolProcess() != nullptr; }));
+  const pid_t pid = task->CurrentToolProcess()->pid;
+  ASSERT_GT(pid, 0);
+  // Wait until it really burns CPU.
+  const auto first = zantrel_test::ReadProcStat(pid).cpuTicks;
+  ASSERT_TRUE(WaitUntil([&] { return zantrel_test::ReadProcStat(pid).cpuTicks > first; }));
+
+  ASSERT_TRUE(task->Pause());
+  EXPECT_TRUE(task->IsPaused());
+  EXPECT_EQ(task->CurrentToolProcess()->paused.load(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return zantrel_test::ReadProcStat(pid).state == 'T'; }));
+  const auto stopped = zantrel_test::ReadProcStat(pid).cpuTicks;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(zantrel_test::ReadProcStat(pid).cpuTicks, stopped);
+  EXPECT_EQ(zantrel_test::ReadProcStat(pid).state, 'T');
+  EXPECT_EQ(doneCalls_.load(), 0);
+
+  ASSERT_TRUE(task->Resume());
+  EXPECT_FALSE(task->IsPaused());
+  EXPECT_EQ(task->CurrentToolProcess()->paused.load(), 0);
+  ASSERT_TRUE(WaitUntil([&] { return zantrel_test::ReadProcStat(pid).cpuTicks > stopped; }));
+
+  LetSpinnersFinish();
+  ASSERT_TRUE(WaitUntil([&] { return doneCalls_.load() == 1; }));
+  EXPECT_FALSE(task->Runs()[0]->Failed()) << task->Runs()[0]->DescribeFailure();
+  EXPECT_TRUE(zantrel_test::ProcessGone(pid));
+}
+
+TEST_F(JobTest, PauseIsKeptForTheNextRun) {
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 20, AveragePlan(2, 20)),
+                       {"ZANTREL_FAKE_MODE=spin", SpinEnv()});
+  task->Start();
+  ASSERT_TRUE(WaitUntil([&] { return task->CurrentToolProcess() != nullptr; }));
+  const auto first = task->CurrentToolProcess();
+  ASSERT_TRUE(task->Pause());
+  ASSERT_TRUE(WaitUntil([&] { return zantrel_test::ReadProcStat(first->pid).state == 'T'; }));
+
+  // The paused run ends from outside; the job is still paused, so the next
+  // run must be held as soon as it starts.
+  ::kill(first->pid, SIGKILL);
+  ASSERT_TRUE(WaitUntil([&] { return task->CurrentToolProcess() != first; }));
+  const auto second = task->CurrentToolProcess();
+  EXPECT_EQ(second->segment, 2);
+  EXPECT_TRUE(task->IsPaused());
+  EXPECT_EQ(second->paused.load(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return zantrel_test::ReadProcStat(second->pid).state == 'T'; }));
+  EXPECT_TRUE(zantrel_test::ProcessGone(first->pid));
+
+  LetSpinnersFinish();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(doneCalls_.load(), 0);  // still held
+  ASSERT_TRUE(task->Resume());
+  ASSERT_TRUE(WaitUntil([&] { return doneCalls_.load() == 1; }));
+  const auto runs = task->Runs();
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_TRUE(runs[0]->Failed());  // killed
+  EXPECT_FALSE(runs[1]->Failed()) << runs[1]->DescribeFailure();
+}
+
+TEST_F(JobTest, DestroyingMidRunEndsTheToolAndLeavesNoZombie) {
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 30, AveragePlan(3, 30)),
+                       {"ZANTREL_FAKE_MODE=hang"});
+  task->Start();
+  ASSERT_TRUE(WaitUntil([&] { return task->CurrentToolProcess() != nullptr; }));
+  const pid_t pid = task->CurrentToolProcess()->pid;
+  task.reset();
+  EXPECT_TRUE(zantrel_test::ProcessGone(pid));
+  EXPECT_TRUE(NoChildLeft());
+  EXPECT_EQ(doneCalls_.load(), 0);
+}
+
+TEST_F(JobTest, DestroyingWhilePausedEndsTheTool) {
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 30, AveragePlan(3, 30)),
+                       {"ZANTREL_FAKE_MODE=hang"});
+  task->Start();
+  ASSERT_TRUE(WaitUntil([&] { return task->CurrentToolProcess() != nullptr; }));
+  const pid_t pid = task->CurrentToolProcess()->pid;
+  ASSERT_TRUE(task->Pause());
+  ASSERT_TRUE(WaitUntil([&] { return zantrel_test::ReadProcStat(pid).state == 'T'; }));
+  task.reset();
+  EXPECT_TRUE(zantrel_test::ProcessGone(pid));
+  EXPECT_TRUE(NoChildLeft());
+}
+
+TEST_F(JobTest, DestroyingReleasesADoneHandlerWaitingForTheUi) {
+  std::atomic<bool> inDone{false};
+  std::atomic<bool> doneReturned{false};
+  SplitJob job = MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 10, AveragePlan(1, 10));
+  auto task = std::make_unique<CSplitTask>(
+      std::move(job),
+      [&](CSplitTask& t) {
+        inDone = true;
+        t.WaitDoneHandled();  // the UI never answers
+        doneReturned = true;
+      },
+      programDir_, std::vector<std::string>{});
+  task->Start();
+  ASSERT_TRUE(WaitUntil([&] { return inDone.load(); }));
+  task.reset();
+  EXPECT_TRUE(doneReturned.load());
+}
+
+TEST_F(JobTest, ReleaseDoneLetsTheWorkerEnd) {
+  std::atomic<bool> inDone{false};
+  std::atomic<bool> doneReturned{false};
+  SplitJob job = MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 10, AveragePlan(0, 10));
+  CSplitTask task(
+      std::move(job),
+      [&](CSplitTask& t) {
+        inDone = true;
+        t.WaitDoneHandled();
+        doneReturned = true;
+      },
+      programDir_, {});
+  task.Start();
+  ASSERT_TRUE(WaitUntil([&] { return inDone.load(); }));
+  EXPECT_FALSE(doneReturned.load());
+  task.ReleaseDone();
+  EXPECT_TRUE(WaitUntil([&] { return doneReturned.load(); }));
+}
