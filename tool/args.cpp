@@ -1,0 +1,184 @@
+#include "tool/args.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace zantrel::tool {
+namespace {
+
+bool ParseInteger(const std::string& text, long long* value) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  long long v = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0') return false;
+  *value = v;
+  return true;
+}
+
+bool IsNumber(const std::string& text) {
+  long long unused;
+  return ParseInteger(text, &unused);
+}
+
+int Clamp(long long v, int lo, int hi) {
+  return static_cast<int>(std::clamp<long long>(v, lo, hi));
+}
+
+}  // namespace
+
+bool ParseBitRate(const std::string& text, long long* bitsPerSecond) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  double v = std::strtod(text.c_str(), &end);
+  if (errno != 0 || end == text.c_str() || !std::isfinite(v) || v <= 0) return false;
+  std::string suffix(end);
+  double scale = 1;
+  if (suffix == "k" || suffix == "K") scale = 1000;
+  else if (suffix == "m" || suffix == "M") scale = 1000000;
+  else if (!suffix.empty()) return false;
+  double bps = v * scale;
+  if (bps > 1e9) return false;
+  *bitsPerSecond = std::llround(bps);
+  return true;
+}
+
+bool ParseArgs(const std::vector<std::string>& args, ToolArgs* out, std::string* error) {
+  ToolArgs a;
+  std::vector<std::string> bare;
+  auto needValue = [&](std::size_t i) {
+    if (i + 1 >= args.size()) {
+      *error = "option " + args[i] + " needs a value";
+      return false;
+    }
+    return true;
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h" || arg == "-help") {
+      a.help = true;
+    } else if (arg == "-y") {
+      a.overwrite = true;
+    } else if (arg == "-i") {
+      if (!needValue(i)) return false;
+      if (!a.input.empty()) {
+        *error = "only one input (-i) is supported";
+        return false;
+      }
+      a.input = args[++i];
+      if (a.input.empty()) {
+        *error = "the input path is empty";
+        return false;
+      }
+    } else if (arg == "-ss" || arg == "-t") {
+      if (!needValue(i)) return false;
+      long long v;
+      // Up to about 31 years: far beyond any source, and no overflow later.
+      if (!ParseInteger(args[i + 1], &v) || v < 0 || v > 1000000000) {
+        *error = "option " + arg + " needs whole seconds, got '" + args[i + 1] + "'";
+        return false;
+      }
+      (arg == "-ss" ? a.startSeconds : a.lengthSeconds) = v;
+      ++i;
+    } else if (arg == "-ar" || arg == "-ac") {
+      if (!needValue(i)) return false;
+      long long v;
+      long long hi = arg == "-ar" ? 384000 : 8;
+      if (!ParseInteger(args[i + 1], &v) || v <= 0 || v > hi) {
+        *error = "option " + arg + " has a bad value '" + args[i + 1] + "'";
+        return false;
+      }
+      (arg == "-ar" ? a.sampleRate : a.channels) = static_cast<int>(v);
+      ++i;
+    } else if (arg == "-ab" || arg == "-b:a") {
+      if (!needValue(i)) return false;
+      long long v;
+      if (!ParseBitRate(args[i + 1], &v)) {
+        *error = "option " + arg + " has a bad bit rate '" + args[i + 1] + "'";
+        return false;
+      }
+      a.audioBitRate = v;
+      ++i;
+    } else if (arg.size() > 1 && arg[0] == '-' && !IsNumber(arg)) {
+      *error = "unknown option '" + arg + "'";
+      return false;
+    } else {
+      bare.push_back(arg);
+    }
+  }
+  // The first bare word that is not a number is the output; numbers are the
+  // trailing tuning values. A numeric output name is not supported: the
+  // command forms always give a path with an extension.
+  for (const std::string& word : bare) {
+    long long v;
+    if (ParseInteger(word, &v)) {
+      a.trailing.push_back(v);
+    } else if (a.output.empty()) {
+      a.output = word;
+    } else {
+      *error = "more than one output path ('" + a.output + "', '" + word + "')";
+      return false;
+    }
+  }
+  if (!a.help && a.input.empty()) {
+    *error = "no input given (-i <path>)";
+    return false;
+  }
+  *out = std::move(a);
+  return true;
+}
+
+ProbeTuning ProbeTuningFrom(const ToolArgs& args) {
+  ProbeTuning t;
+  if (args.trailing.size() > 0) t.analyseTenths = Clamp(args.trailing[0], 1, 600);
+  if (args.trailing.size() > 1) t.maxStreams = Clamp(args.trailing[1], 1, 64);
+  if (args.trailing.size() > 2) t.tailKiB = Clamp(args.trailing[2], 4, 65536);
+  return t;
+}
+
+CutTuning CutTuningFrom(const ToolArgs& args) {
+  CutTuning t;
+  if (args.trailing.size() > 0) t.threads = Clamp(args.trailing[0], 0, 64);
+  if (args.trailing.size() > 1) t.progressTop = Clamp(args.trailing[1], 1, 1000000);
+  if (args.trailing.size() > 2) t.quality = Clamp(args.trailing[2], 0, 100);
+  return t;
+}
+
+std::string UsageText() {
+  return
+      "Usage:\n"
+      "  ZantrelCore -i <source> [<analyse> <streams> <tail>]\n"
+      "      Probe: print a summary of the source, with its Duration line, on\n"
+      "      standard error, and exit 0 (non-zero when the source cannot be read).\n"
+      "        <analyse>  tenths of a second of media examined for the stream\n"
+      "                   parameters (default 20 = 2 s; 1..600)\n"
+      "        <streams>  the most streams described in the summary (default 4)\n"
+      "        <tail>     KiB read from the end of the file at first when the\n"
+      "                   container does not state its duration (default 80;\n"
+      "                   doubled until packets are found)\n"
+      "\n"
+      "  ZantrelCore -i <source> [-ss <S>] [-t <T>] [-y] [-ar <Hz>] [-ac <n>]\n"
+      "              [-ab <rate>] <output> [<threads> <scale> <quality>]\n"
+      "      Cut: write the piece [S, S+T) of the source to <output>, frame-exact,\n"
+      "      re-encoded. The container follows the output's extension (3gp: H.264\n"
+      "      or H.263 with AMR-NB 8 kHz mono; flv: H.264 or Sorenson H.263 with MP3\n"
+      "      or AAC; others: the source's codecs where the container carries them).\n"
+      "        -ss <S>    start, whole seconds (default 0)\n"
+      "        -t <T>     length, whole seconds (default: to the end)\n"
+      "        -y         replace an existing output file\n"
+      "        -ar, -ac, -ab  audio sample rate, channel count, bit rate\n"
+      "        <threads>  the most threads each decoder and encoder may use,\n"
+      "                   capped at the number of CPUs (default 6; 0 = automatic)\n"
+      "        <scale>    progress scale: the run reports 0..<scale> through the\n"
+      "                   progress channel (default 100, i.e. percent)\n"
+      "        <quality>  0..100; 100 (default) is visually lossless (x264 crf 18,\n"
+      "                   qscale 2); each step down raises crf by 0.33 / qscale by 0.29\n"
+      "      Progress goes to the socket named by $ZANTREL_PROGRESS_SOCKET, if set.\n"
+      "      The output is written under a temporary name in the output folder and\n"
+      "      renamed into place only when complete.\n";
+}
+
+}  // namespace zantrel::tool

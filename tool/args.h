@@ -1,0 +1,51 @@
+#pragma once
+// The tool's command line. Options may come in any order; a bare word is the
+// output path (the first one) and bare numbers after the paths are the
+// trailing tuning values described by UsageText().
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zantrel::tool {
+
+struct ToolArgs {
+  bool help = false;
+  std::string input;               // -i
+  std::string output;              // first bare word; empty = probe
+  std::optional<long long> startSeconds;   // -ss, whole seconds
+  std::optional<long long> lengthSeconds;  // -t, whole seconds
+  bool overwrite = false;          // -y
+  std::optional<int> sampleRate;   // -ar
+  std::optional<int> channels;     // -ac
+  std::optional<long long> audioBitRate;  // -ab, bits per second ("12.2k" = 12200)
+  std::vector<long long> trailing; // bare numbers after the paths
+};
+
+// Values derived from the trailing numbers of a probe run
+// ("-i <path> <analyse> <streams> <tail>").
+struct ProbeTuning {
+  int analyseTenths = 20;  // stream analysis budget, tenths of a second of media
+  int maxStreams = 4;      // streams described in the summary
+  int tailKiB = 80;        // first end-of-file window read to find a duration
+};
+
+// Values derived from the trailing numbers of a cut run
+// ("... <out> <threads> <scale> <quality>").
+struct CutTuning {
+  int threads = 6;      // most threads per codec (still capped at the CPU count)
+  int progressTop = 100;  // value reported when the run is complete
+  int quality = 100;    // 100 = visually lossless; lower trades quality for size
+};
+
+// Parses argv (argv[0] excluded). False with a message on malformed input.
+bool ParseArgs(const std::vector<std::string>& args, ToolArgs* out, std::string* error);
+
+ProbeTuning ProbeTuningFrom(const ToolArgs& args);
+CutTuning CutTuningFrom(const ToolArgs& args);
+
+// Parses "12.2k", "64000", "128K", "1.5M" into bits per second; false when malformed.
+bool ParseBitRate(const std::string& text, long long* bitsPerSecond);
+
+std::string UsageText();
+
+}  // namespace zantrel::tool

@@ -1,0 +1,280 @@
+#include "tool/audio_path.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "tool/console.h"
+
+namespace zantrel::tool {
+
+bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux, int threads,
+                     std::string* error) {
+  in_ = in->streams[index];
+  mux_ = mux;
+  const AVCodec* decoder = avcodec_find_decoder(in_->codecpar->codec_id);
+  dec_.reset(avcodec_alloc_context3(decoder));
+  if (!dec_ || avcodec_parameters_to_context(dec_.get(), in_->codecpar) < 0) {
+    *error = "cannot set up the audio decoder";
+    return false;
+  }
+  dec_->pkt_timebase = in_->time_base;
+  dec_->thread_count = threads;
+  int err = avcodec_open2(dec_.get(), decoder, nullptr);
+  if (err < 0) {
+    *error = "cannot open the audio decoder: " + AvErrorText(err);
+    return false;
+  }
+  outRate_ = plan.sampleRate;
+  av_channel_layout_default(&outLayout_, plan.channels);
+  outTb_ = {1, outRate_};
+  out_ = mux->AddStream();
+  if (!out_) {
+    *error = "cannot add the audio stream";
+    return false;
+  }
+  if (plan.amrNb) {
+    amr_ = std::make_unique<AmrNbEncoder>();
+    if (!amr_->ok()) {
+      *error = "cannot start the AMR-NB encoder";
+      return false;
+    }
+    outFmt_ = AV_SAMPLE_FMT_S16;
+    frameSize_ = AmrNbEncoder::kFrameSamples;
+    AVCodecParameters* par = out_->codecpar;
+    par->codec_type = AVMEDIA_TYPE_AUDIO;
+    par->codec_id = AV_CODEC_ID_AMR_NB;
+    par->sample_rate = AmrNbEncoder::kSampleRate;
+    av_channel_layout_default(&par->ch_layout, 1);
+    par->frame_size = AmrNbEncoder::kFrameSamples;
+    par->bit_rate = AmrNbEncoder::kBitRate;
+    out_->time_base = outTb_;
+  } else {
+    const AVCodec* encoder = plan.audioEncoder;
+    enc_.reset(avcodec_alloc_context3(encoder));
+    if (!enc_) {
+      *error = "cannot set up the audio encoder";
+      return false;
+    }
+    outFmt_ = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+    enc_->sample_fmt = outFmt_;
+    enc_->sample_rate = outRate_;
+    av_channel_layout_copy(&enc_->ch_layout, &outLayout_);
+    enc_->bit_rate = plan.audioBitRate;
+    enc_->time_base = outTb_;
+    if (mux->globalHeader()) enc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    err = avcodec_open2(enc_.get(), encoder, nullptr);
+    if (err < 0) {
+      *error = std::string("cannot open the audio encoder ") + encoder->name + ": " + AvErrorText(err);
+      return false;
+    }
+    if (enc_->frame_size > 0 && !(encoder->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
+      frameSize_ = enc_->frame_size;
+    if (avcodec_parameters_from_context(out_->codecpar, enc_.get()) < 0) {
+      *error = "cannot add the audio stream";
+      return false;
+    }
+    out_->time_base = outTb_;
+  }
+  fifo_.reset(av_audio_fifo_alloc(outFmt_, outLayout_.nb_channels, frameSize_ * 4));
+  if (!fifo_) {
+    *error = "out of memory";
+    return false;
+  }
+  return true;
+}
+
+void AudioPath::SetWindow(std::int64_t baseUs, std::int64_t startUs) {
+  baseUs_ = baseUs;
+  startUs_ = startUs;
+}
+
+bool AudioPath::SetOrigin(std::int64_t originUs, std::int64_t lengthUs, std::string* error) {
+  originKnown_ = true;
+  originUs_ = originUs;
+  endUs_ = originUs + lengthUs;
+  std::deque<HeldFrame> held;
+  held.swap(held_);
+  for (const HeldFrame& h : held)
+    if (!Feed(h.frame.get(), h.us, error)) return false;
+  return true;
+}
+
+bool AudioPath::Decode(const AVPacket* pkt, std::string* error) {
+  if (done_) return true;
+  int err = avcodec_send_packet(dec_.get(), pkt);
+  if (err < 0 && err != AVERROR_EOF) return true;  // a damaged packet is left out
+  for (;;) {
+    err = avcodec_receive_frame(dec_.get(), decoded_.get());
+    if (err < 0) return true;
+    bool ok = Handle(decoded_.get(), error);
+    av_frame_unref(decoded_.get());
+    if (!ok) return false;
+    if (done_) return true;
+  }
+}
+
+bool AudioPath::Handle(AVFrame* frame, std::string* error) {
+  if (frame->sample_rate <= 0 || frame->nb_samples <= 0) return true;
+  std::int64_t us;
+  if (frame->best_effort_timestamp != AV_NOPTS_VALUE)
+    us = av_rescale_q(frame->best_effort_timestamp, in_->time_base, AV_TIME_BASE_Q) - baseUs_;
+  else
+    us = nextUs_ != AV_NOPTS_VALUE ? nextUs_ : startUs_;
+  const std::int64_t endUs = us + av_rescale(frame->nb_samples, AV_TIME_BASE, frame->sample_rate);
+  nextUs_ = endUs;
+  reachedUs_ = std::max(reachedUs_, endUs);
+  if (!originKnown_) {
+    // The origin lies at most one video frame before the start; a second of
+    // margin keeps what might be needed and bounds what is held.
+    if (endUs <= startUs_ - AV_TIME_BASE) return true;
+    FramePtr copy(av_frame_clone(frame));
+    if (!copy) {
+      *error = "out of memory";
+      return false;
+    }
+    held_.push_back({std::move(copy), us});
+    return true;
+  }
+  return Feed(frame, us, error);
+}
+
+bool AudioPath::Feed(const AVFrame* frame, std::int64_t frameUs, std::string* error) {
+  if (done_) return true;
+  const int rate = frame->sample_rate;
+  const int n = frame->nb_samples;
+  if (frameUs >= endUs_) {
+    done_ = true;
+    return true;
+  }
+  const std::int64_t frameEndUs = frameUs + av_rescale(n, AV_TIME_BASE, rate);
+  if (frameEndUs <= originUs_) return true;
+  int skip = frameUs < originUs_ ? static_cast<int>(av_rescale(originUs_ - frameUs, rate, AV_TIME_BASE)) : 0;
+  int keepEnd = n;
+  if (frameEndUs >= endUs_) {
+    keepEnd = static_cast<int>(std::min<std::int64_t>(n, av_rescale(endUs_ - frameUs, rate, AV_TIME_BASE)));
+    done_ = true;
+  }
+  const int count = keepEnd - skip;
+  if (count <= 0) return true;
+
+  if (!swr_) {
+    SwrContext* raw = nullptr;
+    if (swr_alloc_set_opts2(&raw, &outLayout_, outFmt_, outRate_, const_cast<AVChannelLayout*>(&frame->ch_layout),
+                            static_cast<AVSampleFormat>(frame->format), rate, 0, nullptr) < 0 ||
+        swr_init(raw) < 0) {
+      swr_free(&raw);
+      *error = "cannot convert the audio";
+      return false;
+    }
+    swr_.reset(raw);
+  }
+  if (!started_) {
+    started_ = true;
+    // Audio that begins after the piece's first picture keeps its place.
+    const std::int64_t firstUs = frameUs + av_rescale(skip, AV_TIME_BASE, rate);
+    if (firstUs > originUs_) samplesOut_ = av_rescale(firstUs - originUs_, outRate_, AV_TIME_BASE);
+  }
+
+  const int bps = av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame->format));
+  const int channels = frame->ch_layout.nb_channels;
+  const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
+  std::vector<const std::uint8_t*> src(planar ? channels : 1);
+  for (std::size_t c = 0; c < src.size(); ++c)
+    src[c] = frame->extended_data[c] + static_cast<std::size_t>(skip) * bps * (planar ? 1 : channels);
+
+  const int cap = swr_get_out_samples(swr_.get(), count);
+  std::uint8_t** dst = nullptr;
+  if (av_samples_alloc_array_and_samples(&dst, nullptr, outLayout_.nb_channels, std::max(cap, 1), outFmt_, 0) < 0) {
+    *error = "out of memory";
+    return false;
+  }
+  const int got = swr_convert(swr_.get(), dst, cap, src.data(), count);
+  bool ok = got >= 0 && av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(dst), got) >= 0;
+  av_freep(&dst[0]);
+  av_freep(&dst);
+  if (!ok) {
+    *error = "cannot convert the audio";
+    return false;
+  }
+  return Drain(false, error);
+}
+
+bool AudioPath::Drain(bool final, std::string* error) {
+  while (av_audio_fifo_size(fifo_.get()) >= frameSize_ || (final && av_audio_fifo_size(fifo_.get()) > 0)) {
+    const int n = std::min(frameSize_, av_audio_fifo_size(fifo_.get()));
+    if (amr_) {
+      std::int16_t pcm[AmrNbEncoder::kFrameSamples] = {};  // the last frame is padded with silence
+      void* planes[1] = {pcm};
+      if (av_audio_fifo_read(fifo_.get(), planes, n) < n) {
+        *error = "cannot convert the audio";
+        return false;
+      }
+      std::vector<std::uint8_t> bytes;
+      if (!amr_->Encode(pcm, &bytes)) {
+        *error = "AMR-NB encoding failed";
+        return false;
+      }
+      if (av_new_packet(encoded_.get(), static_cast<int>(bytes.size())) < 0) {
+        *error = "out of memory";
+        return false;
+      }
+      std::copy(bytes.begin(), bytes.end(), encoded_->data);
+      encoded_->pts = encoded_->dts = samplesOut_;
+      encoded_->duration = AmrNbEncoder::kFrameSamples;
+      encoded_->flags |= AV_PKT_FLAG_KEY;
+      samplesOut_ += AmrNbEncoder::kFrameSamples;
+      if (!mux_->Write(encoded_.get(), outTb_, out_, error)) return false;
+      continue;
+    }
+    FramePtr f = MakeFrame();
+    f->nb_samples = n;
+    f->format = outFmt_;
+    f->sample_rate = outRate_;
+    av_channel_layout_copy(&f->ch_layout, &outLayout_);
+    if (av_frame_get_buffer(f.get(), 0) < 0 ||
+        av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(f->data), n) < n) {
+      *error = "cannot convert the audio";
+      return false;
+    }
+    f->pts = samplesOut_;
+    samplesOut_ += n;
+    if (!EncodeFrame(f.get(), error)) return false;
+  }
+  return true;
+}
+
+bool AudioPath::EncodeFrame(AVFrame* frame, std::string* error) {
+  int err = avcodec_send_frame(enc_.get(), frame);
+  if (err < 0 && !(frame == nullptr && err == AVERROR_EOF)) {
+    *error = "audio encoding failed: " + AvErrorText(err);
+    return false;
+  }
+  for (;;) {
+    err = avcodec_receive_packet(enc_.get(), encoded_.get());
+    if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return true;
+    if (err < 0) {
+      *error = "audio encoding failed: " + AvErrorText(err);
+      return false;
+    }
+    if (!mux_->Write(encoded_.get(), outTb_, out_, error)) return false;
+  }
+}
+
+bool AudioPath::Finish(std::string* error) {
+  held_.clear();
+  if (swr_) {
+    // What the resampler still holds belongs to the piece's last samples.
+    const int cap = std::max(swr_get_out_samples(swr_.get(), 0), 1);
+    std::uint8_t** dst = nullptr;
+    if (av_samples_alloc_array_and_samples(&dst, nullptr, outLayout_.nb_channels, cap, outFmt_, 0) >= 0) {
+      const int got = swr_convert(swr_.get(), dst, cap, nullptr, 0);
+      if (got > 0) av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(dst), got);
+      av_freep(&dst[0]);
+      av_freep(&dst);
+    }
+  }
+  if (!Drain(true, error)) return false;
+  return amr_ ? true : EncodeFrame(nullptr, error);
+}
+
+}  // namespace zantrel::tool

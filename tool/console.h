@@ -1,0 +1,16 @@
+#pragma once
+// Diagnostics on standard error. Writes go out whole, retried on EINTR and
+// short writes, so a stopped-and-continued tool loses no text and a reader
+// of the pipe gets each message in one piece.
+#include <string>
+
+namespace zantrel::tool {
+
+// Writes the text to standard error as it is.
+void WriteStderr(const std::string& text);
+// Writes "ZantrelCore: <message>\n" to standard error.
+void ReportError(const std::string& message);
+// FFmpeg's text for an error code.
+std::string AvErrorText(int err);
+
+}  // namespace zantrel::tool

@@ -1,0 +1,224 @@
+#include "tool/cut.h"
+
+#include <algorithm>
+#include <deque>
+#include <unistd.h>
+
+#include "tool/audio_path.h"
+#include "tool/codec_plan.h"
+#include "tool/console.h"
+#include "tool/output_file.h"
+#include "tool/progress_reporter.h"
+#include "tool/source.h"
+#include "tool/video_path.h"
+
+namespace zantrel::tool {
+namespace {
+
+constexpr std::int64_t kToTheEnd = INT64_MAX / 4;
+
+int ThreadsFor(int budget) {
+  if (budget == 0) return 0;  // the codec's own choice
+  long cpus = sysconf(_SC_NPROCESSORS_ONLN);
+  return static_cast<int>(std::clamp<long>(budget, 1, std::max(cpus, 1L)));
+}
+
+// Positions the demuxer at the key frame at or before the start and returns
+// the packets read to check that, to be processed first. Never reads from
+// the beginning for a late start unless the container cannot seek.
+class Seeker {
+ public:
+  Seeker(AVFormatContext* fc, int videoStream, std::int64_t baseUs)
+      : fc_(fc), video_(videoStream), baseUs_(baseUs) {}
+
+  void SeekTo(std::int64_t startUs, std::deque<PacketPtr>* queued) {
+    queued->clear();
+    if (startUs <= 0) return;  // the demuxer is at the start already
+    std::int64_t backoff = 0;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+      const std::int64_t target = baseUs_ + startUs - backoff;
+      if (target <= baseUs_ || av_seek_frame(fc_, -1, target, AVSEEK_FLAG_BACKWARD) < 0) break;
+      if (video_ < 0) return;  // audio frames all start where they say
+      queued->clear();
+      // The first video packet after a backward seek must be a key frame
+      // that starts no later than the cut; otherwise look further back.
+      const AVStream* st = fc_->streams[video_];
+      const std::int64_t startTs = av_rescale_q(baseUs_ + startUs, AV_TIME_BASE_Q, st->time_base);
+      for (;;) {
+        PacketPtr pkt = MakePacket();
+        if (!pkt || av_read_frame(fc_, pkt.get()) < 0) return;  // past the end: nothing to cut
+        if (pkt->stream_index != video_) {
+          queued->push_back(std::move(pkt));
+          continue;
+        }
+        if (!(pkt->flags & AV_PKT_FLAG_KEY)) continue;  // undecodable without its key frame
+        std::int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+        if (ts == AV_NOPTS_VALUE || ts <= startTs) {
+          queued->push_back(std::move(pkt));
+          return;
+        }
+        break;
+      }
+      backoff = backoff == 0 ? AV_TIME_BASE : backoff * 4;
+    }
+    // No usable key frame found by seeking: read from the beginning.
+    queued->clear();
+    if (avformat_seek_file(fc_, -1, INT64_MIN, baseUs_, baseUs_, 0) < 0)
+      av_seek_frame(fc_, -1, 0, AVSEEK_FLAG_BYTE);
+  }
+
+ private:
+  AVFormatContext* fc_;
+  int video_;
+  std::int64_t baseUs_;
+};
+
+}  // namespace
+
+int RunCut(const ToolArgs& args) {
+  const CutTuning tuning = CutTuningFrom(args);
+  const std::int64_t startUs = static_cast<std::int64_t>(args.startSeconds.value_or(0)) * AV_TIME_BASE;
+  if (args.lengthSeconds && *args.lengthSeconds == 0) {
+    ReportError("the length (-t) must be at least one second");
+    return 1;
+  }
+  const std::int64_t lengthUs =
+      args.lengthSeconds ? std::min<std::int64_t>(*args.lengthSeconds * AV_TIME_BASE, kToTheEnd) : kToTheEnd;
+  std::string error;
+  if (!CheckOutputTarget(args.input, args.output, args.overwrite, &error)) {
+    ReportError(error);
+    return 1;
+  }
+  ProgressReporter progress(tuning.progressTop);
+  progress.Start();
+
+  OpenedSource src;
+  if (!OpenSource(args.input, 5 * AV_TIME_BASE, 256 * 1024, &src, &error)) {
+    ReportError(error);
+    return 1;
+  }
+  AVFormatContext* in = src.format.get();
+  if (src.durationUs > 0 && startUs >= src.durationUs) {
+    ReportError("the start (" + std::to_string(startUs / AV_TIME_BASE) +
+                " s) lies beyond the end of the source");
+    return 1;
+  }
+  const AVCodecParameters* vpar = src.videoStream >= 0 ? in->streams[src.videoStream]->codecpar : nullptr;
+  const AVCodecParameters* apar = src.audioStream >= 0 ? in->streams[src.audioStream]->codecpar : nullptr;
+  CodecPlan plan;
+  if (!PlanCodecs(args.output, vpar, apar, args, &plan, &error)) {
+    ReportError(error);
+    return 1;
+  }
+
+  TempOutput temp(args.output);
+  if (!temp.Create(&error)) {
+    ReportError(error);
+    return 1;
+  }
+  Muxer mux;
+  if (!mux.Init(plan.format, temp.path(), &error)) {
+    ReportError(error);
+    return 1;
+  }
+  const int threads = ThreadsFor(tuning.threads);
+  VideoPath video;
+  AudioPath audio;
+  const bool hasVideo = vpar != nullptr;
+  const bool hasAudio = apar != nullptr;
+  if ((hasVideo && !video.Init(in, src.videoStream, plan.videoEncoder, &mux, threads, tuning.quality, &error)) ||
+      (hasAudio && !audio.Init(in, src.audioStream, plan, &mux, threads, &error)) || !mux.Open(&error)) {
+    ReportError(error);
+    return 1;
+  }
+  // Cut times count from the first picture: that is the timeline a viewer
+  // sees, and audio that starts earlier (encoder priming) then keeps its
+  // place relative to the pictures.
+  std::int64_t baseUs = src.startUs;
+  if (hasVideo) {
+    const AVStream* vs = in->streams[src.videoStream];
+    if (vs->start_time != AV_NOPTS_VALUE) baseUs = av_rescale_q(vs->start_time, vs->time_base, AV_TIME_BASE_Q);
+    video.SetWindow(baseUs, startUs, lengthUs);
+  }
+  if (hasAudio) {
+    audio.SetWindow(baseUs, startUs);
+    if (!hasVideo && !audio.SetOrigin(startUs, lengthUs, &error)) {
+      ReportError(error);
+      return 1;
+    }
+  }
+
+  std::deque<PacketPtr> queued;
+  Seeker(in, src.videoStream, baseUs).SeekTo(startUs, &queued);
+
+  std::int64_t total = lengthUs;
+  if (src.durationUs > 0) total = std::min(total, src.durationUs - startUs);
+  bool originPassed = !hasVideo;
+  auto step = [&](const AVPacket* pkt) -> bool {
+    const int index = pkt ? pkt->stream_index : -1;
+    if (hasVideo && (!pkt || index == src.videoStream)) {
+      if (!video.Decode(pkt, &error)) return false;
+      if (!originPassed && video.originKnown()) {
+        originPassed = true;
+        if (hasAudio && !audio.SetOrigin(video.originUs(), lengthUs, &error)) return false;
+      }
+    }
+    if (hasAudio && (!pkt || index == src.audioStream) && !audio.Decode(pkt, &error)) return false;
+    const std::int64_t doneUs = hasVideo ? video.reachedUs() - video.originUs() : audio.reachedUs() - startUs;
+    if (originPassed) progress.Update(doneUs, total);
+    return true;
+  };
+  auto finished = [&] { return (!hasVideo || video.done()) && (!hasAudio || (originPassed && audio.done())); };
+
+  bool ok = true;
+  bool readError = false;
+  PacketPtr pkt = MakePacket();
+  while (ok && !finished()) {
+    if (!queued.empty()) {
+      PacketPtr q = std::move(queued.front());
+      queued.pop_front();
+      ok = step(q.get());
+      continue;
+    }
+    int err = av_read_frame(in, pkt.get());
+    if (err < 0) {
+      readError = err != AVERROR_EOF;
+      break;
+    }
+    ok = step(pkt.get());
+    av_packet_unref(pkt.get());
+  }
+  if (ok && !finished()) ok = step(nullptr);  // drain the decoders at the end of the input
+  if (ok && hasVideo && !originPassed) {
+    // The video never reached the start: the source holds no picture there.
+    ReportError("the source has no picture at " + std::to_string(startUs / AV_TIME_BASE) + " s");
+    return 1;
+  }
+  if (!ok) {
+    ReportError(error);
+    return 1;
+  }
+  // A source that stops well before the duration it states is damaged; the
+  // piece would silently come out short.
+  const std::int64_t reached = std::max(hasVideo ? video.reachedUs() : 0, hasAudio ? audio.reachedUs() : 0);
+  const std::int64_t wantedEnd = std::min(startUs + lengthUs, src.durationUs);
+  if (!finished() && src.durationUs > 0 && !src.durationFromTail && reached + AV_TIME_BASE < wantedEnd) {
+    ReportError("the source ends at " + std::to_string(reached / 1000) + " ms, before its stated end (" +
+                std::to_string(src.durationUs / 1000) + " ms): it is truncated or damaged" +
+                (readError ? " (read error)" : ""));
+    return 1;
+  }
+  if ((hasVideo && video.framesWritten() == 0) || (!hasVideo && audio.samplesWritten() == 0)) {
+    ReportError("nothing could be decoded in the requested range");
+    return 1;
+  }
+  if ((hasVideo && !video.Finish(&error)) || (hasAudio && !audio.Finish(&error)) || !mux.Finish(&error) ||
+      !temp.Commit(args.overwrite, &error)) {
+    ReportError(error);
+    return 1;
+  }
+  progress.Finish();
+  return 0;
+}
+
+}  // namespace zantrel::tool
