@@ -1,0 +1,400 @@
+#include "preview/mpv_player_widget.h"
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <charconv>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The invoke name of a request: the text of name="..." in its <invoke> tag.
+std::string InvokeName(const std::string& xml) {
+  const std::string key = "<invoke name=\"";
+  const auto start = xml.find(key);
+  if (start == std::string::npos) return {};
+  const auto from = start + key.size();
+  const auto end = xml.find('"', from);
+  if (end == std::string::npos) return {};
+  return xml.substr(from, end - from);
+}
+
+// A path is inserted into the request unescaped, so it may itself contain
+// "</string>" or '<': take everything up to the LAST closing tag.
+bool StringArgument(const std::string& xml, std::string* out) {
+  const std::string open = "<string>", close = "</string>";
+  const auto start = xml.find(open);
+  const auto end = xml.rfind(close);
+  if (start == std::string::npos || end == std::string::npos || end < start + open.size())
+    return false;
+  *out = xml.substr(start + open.size(), end - start - open.size());
+  return true;
+}
+
+bool NumberArgument(const std::string& xml, double* out) {
+  const std::string open = "<number>", close = "</number>";
+  const auto start = xml.find(open);
+  if (start == std::string::npos) return false;
+  const auto from = start + open.size();
+  const auto end = xml.find(close, from);
+  if (end == std::string::npos) return false;
+  const char* first = xml.data() + from;
+  const char* last = xml.data() + end;
+  while (first < last && (*first == ' ' || *first == '\t')) ++first;
+  if (first < last && *first == '+') ++first;  // from_chars takes no '+'
+  double value = 0;
+  const auto res = std::from_chars(first, last, value);
+  if (res.ec != std::errc() || res.ptr == first) return false;
+  *out = value;
+  return true;
+}
+
+std::string FormatSeconds(double seconds) {
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, seconds, std::chars_format::fixed, 3);
+  return std::string(buf, res.ptr);
+}
+
+void FreeAligned(void* p) { std::free(p); }
+
+const char* const kVoid = "<undefined/>";
+
+}  // namespace
+
+void MpvPlayerWidget::MpvDeleter::operator()(mpv_handle* h) const { mpv_terminate_destroy(h); }
+void MpvPlayerWidget::RenderDeleter::operator()(mpv_render_context* r) const {
+  mpv_render_context_free(r);
+}
+
+MpvPlayerWidget::MpvPlayerWidget(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  InitMpv();
+}
+
+MpvPlayerWidget::~MpvPlayerWidget() { ShutDownMpv(); }
+
+void MpvPlayerWidget::InitMpv() {
+  // libmpv refuses to start unless numbers are formatted the C way, and
+  // QApplication may have set the user's locale.
+  std::setlocale(LC_NUMERIC, "C");
+  std::unique_ptr<mpv_handle, MpvDeleter> mpv(mpv_create());
+  if (!mpv) return;
+  mpv_handle* h = mpv.get();
+  mpv_set_option_string(h, "vo", "libmpv");
+  // Stay on the last frame at the end, so the slider can still seek.
+  mpv_set_option_string(h, "keep-open", "always");
+  mpv_set_option_string(h, "hr-seek", "yes");
+  mpv_set_option_string(h, "ytdl", "no");
+  mpv_set_option_string(h, "idle", "yes");
+  mpv_set_option_string(h, "input-default-bindings", "no");
+  mpv_set_option_string(h, "osc", "no");
+  mpv_set_option_string(h, "terminal", "no");
+  // Decoding for a preview: let the decoder use both cores, and drop frames
+  // while an exact seek decodes its way to the target.
+  mpv_set_option_string(h, "vd-lavc-threads", "2");
+  mpv_set_option_string(h, "hr-seek-framedrop", "yes");
+  if (const char* ao = std::getenv("ZANTREL_AO"); ao && *ao) mpv_set_option_string(h, "ao", ao);
+  if (mpv_initialize(h) < 0) return;
+
+  mpv_observe_property(h, 0, "duration", MPV_FORMAT_DOUBLE);
+  mpv_observe_property(h, 0, "dwidth", MPV_FORMAT_INT64);
+  mpv_observe_property(h, 0, "dheight", MPV_FORMAT_INT64);
+
+  mpv_render_param params[] = {
+      {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+      {MPV_RENDER_PARAM_INVALID, nullptr},
+  };
+  mpv_render_context* rc = nullptr;
+  if (mpv_render_context_create(&rc, h, params) < 0) return;
+  std::unique_ptr<mpv_render_context, RenderDeleter> render(rc);
+
+  // Both callbacks come from libmpv's threads: only post to the GUI thread,
+  // once until that call has run.
+  mpv_set_wakeup_callback(
+      h,
+      [](void* ctx) {
+        auto* self = static_cast<MpvPlayerWidget*>(ctx);
+        if (!self->m_eventsQueued.exchange(true))
+          QMetaObject::invokeMethod(self, [self] { self->ProcessEvents(); }, Qt::QueuedConnection);
+      },
+      this);
+  mpv_render_context_set_update_callback(
+      rc,
+      [](void* ctx) {
+        auto* self = static_cast<MpvPlayerWidget*>(ctx);
+        if (!self->m_renderQueued.exchange(true))
+          QMetaObject::invokeMethod(
+              self, [self] { self->RenderFrame(false); }, Qt::QueuedConnection);
+      },
+      this);
+  m_mpv = std::move(mpv);
+  m_render = std::move(render);
+}
+
+void MpvPlayerWidget::ShutDownMpv() {
+  // Callbacks first, so no libmpv thread touches us while we go; queued
+  // calls already posted die with this QObject.
+  if (m_render) mpv_render_context_set_update_callback(m_render.get(), nullptr, nullptr);
+  if (m_mpv) mpv_set_wakeup_callback(m_mpv.get(), nullptr, nullptr);
+  m_render.reset();
+  m_mpv.reset();
+}
+
+std::string MpvPlayerWidget::CallFunction(const std::string& xml) {
+  const std::string name = InvokeName(xml);
+  if (name == "loadAndPlayVideo") {
+    std::string path;
+    if (!StringArgument(xml, &path)) return {};
+    LoadAndPlay(path);
+    return kVoid;
+  }
+  if (name == "pauseVideo") {
+    Pause();
+    return kVoid;
+  }
+  if (name == "setToPar") {
+    double p = 0;
+    if (!NumberArgument(xml, &p)) return {};
+    SeekPercent(p);
+    return kVoid;
+  }
+  if (name == "getTotalTime") return TotalTimeReply();
+  return {};
+}
+
+void MpvPlayerWidget::LoadAndPlay(const std::string& path) {
+  ++m_loadSeq;
+  m_entryId = -1;
+  m_loadReplied = false;
+  m_entryStarted = false;
+  m_duration = -1;
+  m_pendingSeek = -1;
+  ClearPicture();
+  if (!m_mpv || path.empty()) {
+    m_loadState = LoadState::Failed;
+    return;
+  }
+  m_loadState = LoadState::Loading;
+  int no = 0;
+  mpv_set_property_async(m_mpv.get(), 0, "pause", MPV_FORMAT_FLAG, &no);
+  const char* cmd[] = {"loadfile", path.c_str(), "replace", nullptr};
+  if (mpv_command_async(m_mpv.get(), m_loadSeq, cmd) < 0) m_loadState = LoadState::Failed;
+}
+
+void MpvPlayerWidget::Pause() {
+  if (!m_mpv) return;
+  int yes = 1;
+  mpv_set_property_async(m_mpv.get(), 0, "pause", MPV_FORMAT_FLAG, &yes);
+}
+
+void MpvPlayerWidget::SeekPercent(double percent) {
+  if (!m_mpv || m_loadState == LoadState::None || m_loadState == LoadState::Failed) return;
+  if (!(percent >= 0)) percent = 0;  // also catches NaN
+  if (percent > 100) percent = 100;
+  if (m_loadState == LoadState::Loading) {
+    // mpv drops a seek made before the file is open; the slider can move
+    // that early, so its last position is applied once the file is loaded.
+    m_pendingSeek = percent;
+    return;
+  }
+  char target[32];
+  const auto res = std::to_chars(target, target + sizeof target - 1, percent,
+                                 std::chars_format::fixed, 3);
+  *res.ptr = '\0';
+  const char* cmd[] = {"seek", target, "absolute-percent+exact", nullptr};
+  mpv_command_async(m_mpv.get(), 0, cmd);
+}
+
+std::string MpvPlayerWidget::TotalTimeReply() {
+  // Called 500 ms after a load the file is normally open; if not, wait for
+  // it here rather than answer 0, but never longer than kDurationWaitMs.
+  QElapsedTimer clock;
+  clock.start();
+  while (m_mpv && (m_loadState == LoadState::Loading || m_loadState == LoadState::Loaded)) {
+    if (m_duration >= 0 || clock.elapsed() >= kDurationWaitMs) break;
+    const double left = (kDurationWaitMs - clock.elapsed()) / 1000.0;
+    mpv_event* ev = mpv_wait_event(m_mpv.get(), left < 0.05 ? 0.05 : (left > 0.1 ? 0.1 : left));
+    if (ev->event_id != MPV_EVENT_NONE) HandleEvent(*ev);
+  }
+  if (m_duration < 0) return "<number></number>";
+  return "<number>" + FormatSeconds(m_duration) + "</number>";
+}
+
+void MpvPlayerWidget::ProcessEvents() {
+  m_eventsQueued = false;
+  if (!m_mpv) return;
+  for (;;) {
+    mpv_event* ev = mpv_wait_event(m_mpv.get(), 0);
+    if (ev->event_id == MPV_EVENT_NONE) break;
+    HandleEvent(*ev);
+  }
+}
+
+void MpvPlayerWidget::HandleEvent(const mpv_event& ev) {
+  switch (ev.event_id) {
+    case MPV_EVENT_COMMAND_REPLY:
+      // The reply to our latest loadfile names its playlist entry; a load that
+      // mpv rejected outright never starts.
+      if (ev.reply_userdata == m_loadSeq && m_loadState == LoadState::Loading && !m_loadReplied) {
+        m_loadReplied = true;
+        if (ev.error < 0) {
+          m_loadState = LoadState::Failed;
+          break;
+        }
+        const auto* node = static_cast<const mpv_event_command*>(ev.data);
+        if (node && node->result.format == MPV_FORMAT_NODE_MAP) {
+          const mpv_node_list* list = node->result.u.list;
+          for (int i = 0; i < list->num; ++i)
+            if (std::strcmp(list->keys[i], "playlist_entry_id") == 0 &&
+                list->values[i].format == MPV_FORMAT_INT64)
+              m_entryId = list->values[i].u.int64;
+        }
+      }
+      break;
+    case MPV_EVENT_START_FILE: {
+      const auto* sf = static_cast<const mpv_event_start_file*>(ev.data);
+      // A START_FILE before our reply belongs to an earlier load. Without an
+      // entry id in the reply, the first start after it is ours.
+      if (m_loadState == LoadState::Loading && m_loadReplied && !m_entryStarted &&
+          (m_entryId < 0 || sf->playlist_entry_id == m_entryId)) {
+        m_entryId = sf->playlist_entry_id;
+        m_entryStarted = true;
+        ClearPicture();
+      }
+      break;
+    }
+    case MPV_EVENT_FILE_LOADED:
+      // Only meaningful once our entry has started: an earlier file's
+      // FILE_LOADED comes before our START_FILE.
+      if (m_loadState == LoadState::Loading && m_entryStarted) {
+        m_loadState = LoadState::Loaded;
+        mpv_get_property_async(m_mpv.get(), m_loadSeq, "duration", MPV_FORMAT_DOUBLE);
+        if (m_pendingSeek >= 0) SeekPercent(m_pendingSeek);
+        m_pendingSeek = -1;
+      }
+      break;
+    case MPV_EVENT_GET_PROPERTY_REPLY: {
+      const auto* prop = static_cast<const mpv_event_property*>(ev.data);
+      if (ev.reply_userdata == m_loadSeq && m_loadState == LoadState::Loaded && ev.error >= 0 &&
+          prop->format == MPV_FORMAT_DOUBLE && std::strcmp(prop->name, "duration") == 0)
+        m_duration = *static_cast<double*>(prop->data);
+      break;
+    }
+    case MPV_EVENT_END_FILE: {
+      const auto* ef = static_cast<const mpv_event_end_file*>(ev.data);
+      if (m_entryStarted && ef->playlist_entry_id == m_entryId &&
+          ef->reason == MPV_END_FILE_REASON_ERROR) {
+        m_loadState = LoadState::Failed;
+        m_duration = -1;
+        ClearPicture();
+      }
+      break;
+    }
+    case MPV_EVENT_PROPERTY_CHANGE: {
+      const auto* prop = static_cast<const mpv_event_property*>(ev.data);
+      if (std::strcmp(prop->name, "duration") == 0) {
+        if (m_loadState == LoadState::Loaded && prop->format == MPV_FORMAT_DOUBLE)
+          m_duration = *static_cast<double*>(prop->data);
+      } else if (std::strcmp(prop->name, "dwidth") == 0) {
+        m_videoW = prop->format == MPV_FORMAT_INT64 ? int(*static_cast<std::int64_t*>(prop->data)) : 0;
+      } else if (std::strcmp(prop->name, "dheight") == 0) {
+        m_videoH = prop->format == MPV_FORMAT_INT64 ? int(*static_cast<std::int64_t*>(prop->data)) : 0;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+QSize MpvPlayerWidget::TargetSize() const {
+  // Render at the painted size so mpv does the one scaling pass; until the
+  // video size is known, mpv letterboxes within the whole widget.
+  QSize area = size() * devicePixelRatioF();
+  if (area.isEmpty()) return {};
+  if (m_videoW > 0 && m_videoH > 0) {
+    QSize fit(m_videoW, m_videoH);
+    fit.scale(area, Qt::KeepAspectRatio);
+    if (!fit.isEmpty()) return fit;
+  }
+  return area;
+}
+
+void MpvPlayerWidget::RenderFrame(bool force) {
+  m_renderQueued = false;
+  if (!m_render) return;
+  const bool frameReady = mpv_render_context_update(m_render.get()) & MPV_RENDER_UPDATE_FRAME;
+  if (!frameReady && !(force && !m_frame.isNull())) return;
+  // A new file clears the picture; its first frame brings it back. A frame
+  // of a file that failed is never shown.
+  if (m_loadState == LoadState::Failed || m_loadState == LoadState::None) return;
+  const QSize target = TargetSize();
+  if (target.isEmpty()) return;
+
+  const std::size_t stride = (std::size_t(target.width()) * 4 + 63) & ~std::size_t(63);
+  const std::size_t bytes = stride * std::size_t(target.height());
+  auto* pixels = static_cast<unsigned char*>(std::aligned_alloc(64, bytes));
+  if (!pixels) return;
+  int sz[2] = {target.width(), target.height()};
+  std::size_t strideArg = stride;
+  int noBlock = 0;
+  mpv_render_param params[] = {
+      {MPV_RENDER_PARAM_SW_SIZE, sz},
+      {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
+      {MPV_RENDER_PARAM_SW_STRIDE, &strideArg},
+      {MPV_RENDER_PARAM_SW_POINTER, pixels},
+      {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &noBlock},
+      {MPV_RENDER_PARAM_INVALID, nullptr},
+  };
+  if (mpv_render_context_render(m_render.get(), params) < 0) {
+    std::free(pixels);
+    return;
+  }
+  // "bgr0" is Qt's RGB32 in memory except the pad byte, which mpv leaves as
+  // garbage and Qt wants opaque.
+  for (int y = 0; y < target.height(); ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(pixels + stride * std::size_t(y));
+    for (int x = 0; x < target.width(); ++x) row[x] |= 0xff000000u;
+  }
+  m_frame = QImage(pixels, target.width(), target.height(), int(stride), QImage::Format_RGB32,
+                   FreeAligned, pixels);
+  m_frame.setDevicePixelRatio(devicePixelRatioF());
+  emit frameRendered();
+  update();
+}
+
+void MpvPlayerWidget::ClearPicture() {
+  if (m_frame.isNull()) return;
+  m_frame = QImage();
+  update();
+}
+
+void MpvPlayerWidget::SetBackgroundColor(const QColor& colour) {
+  m_background = colour;
+  update();
+}
+
+void MpvPlayerWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), m_background);
+  if (m_frame.isNull()) return;
+  QSizeF shown = m_frame.deviceIndependentSize();
+  shown.scale(QSizeF(size()), Qt::KeepAspectRatio);
+  const QRectF dst((width() - shown.width()) / 2.0, (height() - shown.height()) / 2.0,
+                   shown.width(), shown.height());
+  p.drawImage(dst, m_frame);
+  emit framePainted();
+}
+
+void MpvPlayerWidget::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  RenderFrame(true);  // the last frame again, at the new size
+}
