@@ -404,11 +404,13 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
   }
 
   if (found != kNone) {
-    // Update in place: the line keeps everything up to and including its
-    // '=' (the key's spelling and spacing); the value and line end change.
+    // Update in place: the line keeps everything before its old value (the
+    // key's spelling and the spacing around '='); the value and line end
+    // change.
     const Line& ln = lines[found];
-    const std::size_t eq = text.find('=', ln.begin);
-    out.append(text, 0, eq + 1);
+    std::size_t keep = text.find('=', ln.begin) + 1;
+    if (!ln.value.empty()) keep = static_cast<std::size_t>(ln.value.data() - text.data());
+    out.append(text, 0, keep);
     out.append(value);
     out.append("\r\n");
     out.append(text, ln.next, std::string::npos);
