@@ -191,3 +191,18 @@ TEST_F(PlayerTest, DestroyedWhilePlayingOrLoading) {
   QTest::qWait(100);  // queued callbacks of the dead widgets must not run
   SUCCEED();
 }
+
+TEST_F(PlayerTest, ShippedPlaceholderPlays) {
+  const std::string placeholder = std::string(ZANTREL_SOURCE_DIR) + "/res/data/default.flv";
+  player->CallFunction(Load(placeholder));
+  EXPECT_EQ(std::atoi(ExtractReplyValue(player->CallFunction(kTotal)).c_str()), 2);
+  // The card is dark with light text: some bright pixels, not the background.
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        const QImage img = player->grab().toImage();
+        for (int x = 0; x < img.width(); x += 2)
+          if (qGray(img.pixel(x, img.height() / 2)) > 150) return true;
+        return false;
+      },
+      8000));
+}
