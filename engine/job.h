@@ -8,6 +8,8 @@
 // the worker thread (at once when the job has no segment); it must not return
 // before the UI has handled it (or the task is being destroyed: see
 // WaitDoneHandled()). It is not called for a job cancelled by destruction.
+// The DoneFn must not block on the UI thread in any other way (no blocking
+// queued call): the UI thread may be in the destructor, joining the worker.
 #include <sys/types.h>
 
 #include <atomic>

@@ -8,7 +8,8 @@ namespace zantrel {
 
 enum SplitMode { kSplitAverage = 1, kSplitEqualTime = 2, kSplitCustom = 3 };
 
-// Whole seconds as H:MM:SS, hours without leading zeros (83 -> "0:01:23").
+// Whole seconds as H:MM:SS, hours without leading zeros (83 -> "0:01:23");
+// hours may have several digits. A negative value gives "0:00:00".
 std::string FormatTime(int seconds);
 
 // Time in whole seconds of a slider position (a percentage of the duration):
@@ -30,8 +31,12 @@ struct SplitPlan {
   std::vector<int> boundaries;  // the count - 2 interior boundaries, ascending
 };
 
-// The plan for the given input. Count 1 (average with N = 0) is a valid plan
-// with no segment. No cap on the number of boundaries.
+// The plan for the given input. Count 1 (average with N <= 0, a negative N
+// counting as 0) is a valid plan with no segment. Equal-time takes its
+// quotient D div S in integers, so exact multiples never lose a segment to
+// rounding; S <= 0 is invalid with a message-box text in `error`. Custom
+// points are used ascending and distinct. No cap on the number of
+// boundaries.
 SplitPlan BuildSplitPlan(const SplitPlanInput& in);
 
 }  // namespace zantrel
