@@ -10,19 +10,24 @@
 namespace zantrel_test {
 
 inline const std::string& GbkLocaleDir() {
-  static const std::string dir = [] {
+  // Never destroyed, so the exit handler below can still read it.
+  static const std::string* dir = [] {
     char tmpl[] = "/tmp/zantrel-gbk-locale-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr) return std::string();
+    if (mkdtemp(tmpl) == nullptr) return new std::string();
     const std::string d = tmpl;
     const std::string cmd = "localedef -c -i zh_CN -f GBK '" + d + "/zh_CN.GBK' >/dev/null 2>&1";
     if (std::system(cmd.c_str()) == -1 || !std::filesystem::exists(d + "/zh_CN.GBK/LC_CTYPE")) {
-      std::filesystem::remove_all(d);
-      return std::string();
+      std::error_code ec;
+      std::filesystem::remove_all(d, ec);
+      return new std::string();
     }
-    std::atexit([] { std::error_code ec; std::filesystem::remove_all(GbkLocaleDir(), ec); });
-    return d;
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(GbkLocaleDir(), ec);
+    });
+    return new std::string(d);
   }();
-  return dir;
+  return *dir;
 }
 
 class GbkLocale {
