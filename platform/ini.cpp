@@ -242,10 +242,14 @@ bool LookupValue(const char* section, const char* key, const char* file, std::st
 // never a half-written one. An existing file keeps its mode.
 bool ReplaceFile(const std::string& path, const std::string& content, const struct stat* old) {
   static std::atomic<unsigned> counter{0};
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
   std::string tmp;
   int fd = -1;
+  // A short name of its own, so a long settings file name cannot make the
+  // temporary one exceed the file name limit.
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tmp = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+    tmp = dir + ".ini-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
     fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }
@@ -270,8 +274,6 @@ bool ReplaceFile(const std::string& path, const std::string& content, const stru
     return false;
   }
   // Make the rename itself durable.
-  const std::size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   const int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {
     fsync(dfd);

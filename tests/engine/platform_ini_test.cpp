@@ -360,6 +360,12 @@ TEST_F(PlatformIni, WritesAreAtomicAndKeepTheMode) {
   EXPECT_EQ(FilesInDir(), 1u);  // no temporary file left behind
   EXPECT_EQ(Get("S", "k", "", 8000).second, 5000u);
 
+  // A file name near the length limit still gets its temporary file.
+  const fs::path longName = dir_ / (std::string(250, 'n') + ".ini");
+  EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "v", longName.c_str()));
+  EXPECT_EQ(fs::file_size(longName), 9u);
+  fs::remove(longName);
+
   // A settings file reached through a symbolic link: the link stays a link.
   const fs::path link = dir_ / "link.ini";
   fs::create_symlink(file_, link);
