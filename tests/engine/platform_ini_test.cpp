@@ -363,7 +363,7 @@ TEST_F(PlatformIni, WritesAreAtomicAndKeepTheMode) {
   // A file name near the length limit still gets its temporary file.
   const fs::path longName = dir_ / (std::string(250, 'n') + ".ini");
   EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "v", longName.c_str()));
-  EXPECT_EQ(fs::file_size(longName), 9u);
+  EXPECT_EQ(fs::file_size(longName), 10u);  // "[S]\r\nk=v\r\n"
   fs::remove(longName);
 
   // A settings file reached through a symbolic link: the link stays a link.
