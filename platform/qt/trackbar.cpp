@@ -11,7 +11,7 @@ namespace {
 // for the ticks (see PaintTicks).
 const QColor kHighlight(255, 255, 255);
 const QColor kLight(227, 227, 227);
-const QColor kFace(240, 240, 240);
+const QColor kFace(232, 232, 232);
 const QColor kFaceDisabled(248, 248, 248);
 const QColor kFacePressed(225, 230, 240);
 const QColor kShadow(160, 160, 160);
@@ -70,14 +70,14 @@ void CTrackbar::SetTicksBoth(bool both) {
 int CTrackbar::TickX(int pos) const {
   const int range = maximum() - minimum();
   if (range <= 0) return kInset;
-  const int span = std::max(0, width() - 1 - 2 * kInset);
+  const int span = std::max(0, width() - 2 * kInset);
   const long long off = static_cast<long long>(span) * (pos - minimum()) / range;
   return kInset + static_cast<int>(off);
 }
 
 int CTrackbar::ValueAtX(int x) const {
   const int range = maximum() - minimum();
-  const int span = std::max(1, width() - 1 - 2 * kInset);
+  const int span = std::max(1, width() - 2 * kInset);
   // Round to the nearest position so the thumb lands where the pointer is.
   const long long num = static_cast<long long>(x - kInset) * range;
   long long v = (num >= 0 ? num + span / 2 : num - span / 2) / span;
@@ -86,14 +86,14 @@ int CTrackbar::ValueAtX(int x) const {
 
 QRect CTrackbar::ThumbRect() const {
   const int len = std::clamp(height() - 2 * (kEndTickLength + 3), 8, kThumbLength);
-  const int top = (height() - len) / 2;
+  const int top = (height() - len - 1) / 2;
   return QRect(TickX(sliderPosition()) - kThumbWidth / 2, top, kThumbWidth, len);
 }
 
 QRect CTrackbar::ChannelRect() const {
   const QRect t = ThumbRect();
   const int top = t.top() + (t.height() - kChannelHeight) / 2;
-  return QRect(kMargin, top, std::max(0, width() - 2 * kMargin), kChannelHeight);
+  return QRect(kInset, top, std::max(0, width() - 2 * kInset + 1), kChannelHeight);
 }
 
 // One blank row between the thumb and the ticks on either side.
@@ -138,26 +138,24 @@ void CTrackbar::PaintChannel(QPainter& p) {
 }
 
 void CTrackbar::PaintThumb(QPainter& p) {
-  // Raised edge: highlight / light on the top and left, dark shadow /
-  // shadow on the bottom and right.
+  // A raised thumb pointing both ways, at the ticks above and below: an
+  // outline in shadow (darker on the right, so it reads on light and dark
+  // backgrounds alike), highlight inside on the left, shadow inside on the
+  // right. Drawn row by row so every pixel is exact.
   const QRect r = ThumbRect();
-  const int l = r.left(), rt = r.right(), t = r.top(), b = r.bottom();
+  const int half = r.width() / 2;
+  const int c = r.left() + half;
   const QColor face = !isEnabled() ? kFaceDisabled : isSliderDown() ? kFacePressed : kFace;
-  p.fillRect(r, face);
-  HLine(p, l, rt - 1, t, kLight);
-  VLine(p, l, t, b - 1, kLight);
-  HLine(p, l + 1, rt - 2, t + 1, kHighlight);
-  VLine(p, l + 1, t + 1, b - 2, kHighlight);
-  HLine(p, l, rt, b, kDarkShadow);
-  VLine(p, rt, t, b, kDarkShadow);
-  HLine(p, l + 1, rt - 1, b - 1, kShadow);
-  VLine(p, rt - 1, t + 1, b - 1, kShadow);
-  if (!isEnabled()) return;
-  // Three grip lines across the middle, as on a raised thumb.
-  const int cy = r.center().y();
-  for (int dy = -3; dy <= 3; dy += 3) {
-    HLine(p, l + 3, rt - 3, cy + dy, kShadow);
-    HLine(p, l + 3, rt - 3, cy + dy + 1, kHighlight);
+  for (int y = r.top(); y <= r.bottom(); ++y) {
+    const int hw = std::min({half, y - r.top(), r.bottom() - y});
+    const int xl = c - hw, xr = c + hw;
+    HLine(p, xl, xr, y, face);
+    p.fillRect(QRect(xl, y, 1, 1), kShadow);
+    if (xr - xl >= 3) {
+      p.fillRect(QRect(xl + 1, y, 1, 1), kHighlight);
+      p.fillRect(QRect(xr - 1, y, 1, 1), kShadow);
+    }
+    if (xr > xl) p.fillRect(QRect(xr, y, 1, 1), kDarkShadow);
   }
 }
 

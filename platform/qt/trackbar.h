@@ -6,13 +6,16 @@
 // under the channel.
 //
 // Geometry (widget coordinates, any size; laid out for about 322 x 43):
-// - the thumb is a kThumbWidth-wide rectangle, centred on TickX(value) and
-//   centred vertically;
-// - the channel is 4 px tall, centred on the thumb, from kMargin to
-//   width - kMargin;
+// - TickX maps min..max onto kInset .. width - kInset;
+// - the channel is 4 px tall and covers exactly those columns (a 322 px
+//   slider has a 307 px channel, the width of the split-point bar laid over
+//   it in the main dialog);
+// - the thumb, kThumbWidth wide and pointed at both ends, is centred on
+//   TickX(value) (ThumbRect is its bounding box),
+//   centred vertically (one row higher when the spare rows are odd), with
+//   the channel centred on it;
 // - ticks sit above the thumb and, with TBS_BOTH (the default), also below
-//   it; they never overlap the thumb or the channel;
-// - TickX maps min..max onto kInset .. width - 1 - kInset.
+//   it, one blank row away; they never overlap the thumb or the channel.
 //
 // Owned by its Qt parent; used on the UI thread only.
 #include <QBasicTimer>
@@ -22,7 +25,7 @@
 class CTrackbar : public QSlider {
   Q_OBJECT
  public:
-  static constexpr int kMargin = 3;          // room left and right of the channel
+  static constexpr int kMargin = 3;          // room beside the thumb at either end
   static constexpr int kThumbWidth = 11;     // thumb width in pixels (odd: has a centre pixel)
   static constexpr int kThumbLength = 21;    // thumb height when the widget is tall enough
   static constexpr int kChannelHeight = 4;
@@ -49,7 +52,7 @@ class CTrackbar : public QSlider {
 
   // Pixel x of a position's tick in widget coordinates (also the thumb's
   // centre at that value): kInset + (span * (pos - min)) / (max - min), with
-  // span = width - 1 - 2 * kInset. kInset for an empty range.
+  // span = width - 2 * kInset. kInset for an empty range.
   int TickX(int pos) const;
   // Where the parts are, for painting and hit testing.
   QRect ThumbRect() const;
