@@ -54,7 +54,7 @@ class MpvPlayerWidget : public QWidget {
   // True once libmpv and its render context are up.
   bool IsReady() const { return m_render != nullptr; }
 
-  // Seconds wait for the duration of a file still loading (getTotalTime).
+  // Longest wait, in ms, of getTotalTime for a file still loading.
   static constexpr int kDurationWaitMs = 3000;
 
  signals:
