@@ -1,0 +1,28 @@
+#pragma once
+// The completion dialog, dialog 142: shows the source name and offers to
+// open the output folder or to start afresh; both end the program. Escape
+// and the close box return to the main dialog. UI thread.
+#include <string>
+
+#include "platform/qt/dialog_base.h"
+
+class CSplitDoneDlg : public CDialogBase {
+  Q_OBJECT
+ public:
+  CSplitDoneDlg(std::string sourceName, std::string outputDir, QWidget* parent);
+
+  void OnCommand(int id) override;
+  void OnViewOutput();     // 1001
+  void OnContinueSplit();  // 1033
+
+ protected:
+  bool OnInitDialog() override;
+  // Where the dialog meets the desktop; virtual so tests can watch them.
+  virtual bool OpenFolder(const std::string& folder);
+  virtual bool StartProgram(const std::string& program);
+  virtual void Quit();
+
+ private:
+  std::string m_strSourceName;
+  std::string m_strOutputDir;
+};

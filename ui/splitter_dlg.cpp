@@ -1,0 +1,203 @@
+// The main dialog: construction, creation, initialisation and the command
+// table.
+#include "ui/splitter_dlg.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QStandardPaths>
+
+#include "i18n/qt/translate.h"
+#include "menubar/menu_wnd.h"
+#include "platform/codepage.h"
+#include "platform/module.h"
+#include "platform/path.h"
+#include "platform/qt/copydata_receiver.h"
+#include "platform/qt/shell.h"
+#include "platform/qt/trackbar.h"
+#include "platform/qt/updown.h"
+#include "platform/qt/win_helpers.h"
+#include "res/dialogs.h"
+#include "skin/skin_settings.h"
+#include "ui/about_dlg.h"
+#include "ui/split_done_dlg.h"
+#include "ui/split_point_bar.h"
+
+namespace {
+struct CommandEntry {
+  int first, last;
+  void (CSplitterDlg::*plain)();
+  void (CSplitterDlg::*ranged)(int);
+};
+
+// The command table: one entry per control or menu command, in the order of
+// the message map.
+const CommandEntry kCommands[] = {
+    {1001, 1001, &CSplitterDlg::OnBrowseSource, nullptr},
+    {1004, 1004, &CSplitterDlg::OnAddSplitPoint, nullptr},
+    {1005, 1005, &CSplitterDlg::OnDeleteSplitPoint, nullptr},
+    {1015, 1015, &CSplitterDlg::OnBrowseOutput, nullptr},
+    {1008, 1008, &CSplitterDlg::OnAverageMode, nullptr},
+    {1009, 1009, &CSplitterDlg::OnEqualTimeMode, nullptr},
+    {1007, 1007, &CSplitterDlg::OnCustomMode, nullptr},
+    {1016, 1016, &CSplitterDlg::OnStart, nullptr},
+    {32771, 32771, &CSplitterDlg::OnSkinDevior, nullptr},
+    {32772, 32772, &CSplitterDlg::OnSkinCorona, nullptr},
+    {32774, 32774, &CSplitterDlg::OnSkinKorvane, nullptr},
+    {32775, 32775, &CSplitterDlg::OnSkinXpArgent, nullptr},
+    {32776, 32776, &CSplitterDlg::OnSkinFuture, nullptr},
+    {32778, 32778, &CSplitterDlg::OnBrowseSource, nullptr},
+    {2000, 2200, nullptr, &CSplitterDlg::OnLanguage},
+    {32784, 32784, &CSplitterDlg::OnAutoSelectLanguage, nullptr},
+    {32786, 32786, &CSplitterDlg::OnHomePage, nullptr},
+    {57664, 57664, &CSplitterDlg::OnAbout, nullptr},
+    {1018, 1018, &CSplitterDlg::OnPause, nullptr},
+    {1017, 1017, &CSplitterDlg::OnStop, nullptr},
+};
+constexpr int kCmdExit = 57665;  // the application's own exit command
+}  // namespace
+
+CSplitterDlg::CSplitterDlg(int nSkin, QWidget* parent)
+    : CDialogBase(res::MainDialog(), parent),
+      m_nSkin(nSkin),
+      m_hIcon(QString::fromLatin1(res::kIconPath)) {
+  m_pPlayer = std::make_unique<CFlashPlayer>(m_flash);
+  m_strPosText = "0:00:00";
+  setWindowIcon(m_hIcon);
+}
+
+CSplitterDlg::~CSplitterDlg() {
+  m_pPlayer.reset();
+  SaveSkinSettings(zantrel::GetModuleDir() + "skin.ini", m_nSkin);
+  // Jobs still running end here: each stops its current run and its worker
+  // before the window they report to goes away.
+  m_pSplitTask = nullptr;
+  m_tasks.clear();
+}
+
+void CSplitterDlg::OnCommand(int id) {
+  for (const CommandEntry& e : kCommands) {
+    if (id < e.first || id > e.last) continue;
+    if (e.plain) (this->*e.plain)();
+    else (this->*e.ranged)(id);
+    return;
+  }
+  if (id == kCmdExit) {
+    OnCancel();
+    return;
+  }
+  CDialogBase::OnCommand(id);
+}
+
+int CSplitterDlg::OnCreate() {
+  m_flash.Create("MyFlash", QRect(20, 80, 320, 240), this, 1);
+  m_flash.SetBackgroundColor(1);
+  m_pPlayer->LoadMovie(zantrel::GetModuleDir() + "Lumivox.swf");
+  return 0;
+}
+
+bool CSplitterDlg::OnInitDialog() {
+  // The controls bound by the data exchange.
+  m_slider = qobject_cast<CTrackbar*>(GetDlgItem(1002));
+  m_posLabel = qobject_cast<QLabel*>(GetDlgItem(1006));
+  m_spin = qobject_cast<CUpDownCtrl*>(GetDlgItem(1011));
+  m_list = qobject_cast<QListWidget*>(GetDlgItem(1013));
+  m_progress = qobject_cast<QProgressBar*>(GetDlgItem(1019));
+  m_status = qobject_cast<QLabel*>(GetDlgItem(1022));
+  connect(m_slider, &QSlider::valueChanged, this, [this] { OnHScroll(); });
+  UpdateData(false);
+
+  TranslateDialog(this, res::IDD_SPLITTER_DIALOG);
+
+  // No system menu on this platform, so no About entry in it; command 57664
+  // reaches the About box.
+  setWindowIcon(m_hIcon);
+  win::EnableWindow(GetDlgItem(1017), false);
+  win::EnableWindow(GetDlgItem(1002), false);
+  m_spin->SetRange(2, 50);
+  m_spin->SetPos(2);
+  win::CheckDlgButton(this, 1007, true);
+  win::SetDlgItemText(this, 1012, "120");
+  win::EnableWindow(GetDlgItem(1012), false);
+  win::EnableWindow(GetDlgItem(1010), false);
+
+  m_pointBar = new CSplitPointBar(this);
+  dlg::SetControlId(m_pointBar, 1000);
+  win::MoveWindow(m_pointBar, 27, 373, 307, 7);
+  m_pointBar->show();
+
+  win::SetDlgItemText(this, 1014, DefaultOutputFolder());
+
+  m_menuBar = new CMenuWnd(this);
+  dlg::SetControlId(m_menuBar, 1001);
+  win::MoveWindow(m_menuBar, 13, 0, 300, 20);
+  m_menuBar->show();
+
+  // The tools' progress reports arrive here.
+  m_copyData = new CCopyDataReceiver(
+      [this](const std::uint8_t* data, std::size_t size) { OnCopyData(data, size); }, this);
+  std::string err;
+  m_copyData->Listen(&err);  // without it, the jobs still run, only silently
+
+  GetDlgItem(1000)->setFocus();
+  return true;
+}
+
+std::string CSplitterDlg::DefaultOutputFolder() const {
+  // The drive-root rule of the original platform names "/" here, which a
+  // user cannot write; the videos folder is the natural home for pieces.
+  QString base = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+  if (base.isEmpty()) base = QDir::homePath();
+  std::string dir = zantrel::FromUtf8(base.toStdString());
+  if (dir.empty() || dir.back() != zantrel::kPathSep) dir += zantrel::kPathSep;
+  return dir + "ZantrelOutput" + zantrel::kPathSepStr;
+}
+
+void CSplitterDlg::UpdateData(bool saveAndValidate) {
+  if (!saveAndValidate) DoDataExchange();
+}
+
+void CSplitterDlg::DoDataExchange() { win::SetWindowText(m_posLabel, m_strPosText); }
+
+void CSplitterDlg::SetStatus(const std::string& text) {
+  win::SetWindowText(m_status, text);
+  m_status->update();
+}
+
+void CSplitterDlg::ShowMessageBox(const std::string& text, const std::string& caption) {
+  win::MessageBox(this, text, caption);
+}
+
+std::optional<std::string> CSplitterDlg::PromptSourceFile() {
+  return win::BrowseForFile(this, kSourceFilter);
+}
+
+std::string CSplitterDlg::PromptOutputFolder() { return win::BrowseForFolder(this); }
+
+void CSplitterDlg::RunSplitDoneDialog() {
+  CSplitDoneDlg done(m_strSourceName, m_strOutputDir, nullptr);
+  done.DoModal();
+}
+
+void CSplitterDlg::RunAboutDialog() {
+  CAboutDlg about(nullptr);
+  about.DoModal();
+}
+
+bool CSplitterDlg::OpenWithDesktop(const std::string& pathOrUrl) {
+  return win::OpenWithDesktop(pathOrUrl);
+}
+
+void CSplitterDlg::OnStop() {
+  // Stop stays disabled: a running job cannot be cancelled.
+}
+
+void CSplitterDlg::OnHomePage() { OpenWithDesktop(zantrel::GetModuleDir() + "home.html"); }
+
+void CSplitterDlg::OnAbout() { RunAboutDialog(); }
+
+// The language menu arrives with the language list; until then the commands
+// have no entries to choose.
+void CSplitterDlg::OnLanguage(int) {}
+void CSplitterDlg::OnAutoSelectLanguage() {}

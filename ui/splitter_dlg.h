@@ -1,0 +1,126 @@
+#pragma once
+// CSplitterDlg: the program's main window, the modal dialog built from
+// template 102. It owns the preview player, the position slider, the
+// split-point bar, the menu bar, the split plan state and the jobs. All its
+// members are used on the UI thread only; the workers reach it only through
+// the end-of-job notice posted to this thread.
+#include <QIcon>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/job.h"
+#include "engine/plan.h"
+#include "platform/qt/dialog_base.h"
+#include "preview/flash_player.h"
+
+class CTrackbar;
+class CUpDownCtrl;
+class CSplitPointBar;
+class CMenuWnd;
+class CCopyDataReceiver;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+
+// Overall progress of the jobs of this run, in percent; 0 at start, never
+// reset. UI thread only.
+extern int g_nProgress;
+
+inline constexpr int kTimerDuration = 1;  // duration from the player
+inline constexpr int kTimerProbe = 2;     // placeholder video and probe
+inline constexpr const char* kMsgCaption = "Tesmor提示";
+inline constexpr const char* kSourceFilter =
+    "网络视频文件(*.flv;*.mp4;*.3gp;*.avi)|*.flv;*.mp4;*.3gp;*.avi|";
+
+class CSplitterDlg : public CDialogBase {
+  Q_OBJECT
+ public:
+  CSplitterDlg(int nSkin, QWidget* parent);
+  ~CSplitterDlg() override;
+
+  void OnCommand(int id) override;
+
+  // Handlers, by the command table.
+  void OnBrowseSource();
+  void OnBrowseOutput();
+  void OnStop();
+  void OnHomePage();
+  void OnAbout();
+  void OnAverageMode();
+  void OnEqualTimeMode();
+  void OnCustomMode();
+  void OnAddSplitPoint();
+  void OnDeleteSplitPoint();
+  void OnStart();
+  void OnPause();
+  void OnSkinKorvane();
+  void OnSkinDevior();
+  void OnSkinCorona();
+  void OnSkinXpArgent();
+  void OnSkinFuture();
+  void OnLanguage(int id);
+  void OnAutoSelectLanguage();
+  // The slider moved (WM_HSCROLL from 1002).
+  void OnHScroll();
+  // The end of a job, on the UI thread; the worker waits until it returns.
+  void OnSplitDone(zantrel::CSplitTask& task);
+  // One data block from the progress channel.
+  void OnCopyData(const std::uint8_t* data, std::size_t size);
+
+  // The source duration from the tool's probe, whole seconds; 0 (with the
+  // message) when none was found.
+  double ProbeDuration(const std::string& path);
+  // The plan as the controls describe it now.
+  zantrel::SplitPlanInput PlanInputFromControls();
+  // DoDataExchange towards the window: label 1006 shows m_strPosText.
+  void UpdateData(bool saveAndValidate);
+
+  // Where the dialog meets the desktop; virtual so tests can answer them.
+  virtual void ShowMessageBox(const std::string& text, const std::string& caption);
+  virtual std::optional<std::string> PromptSourceFile();
+  virtual std::string PromptOutputFolder();
+  virtual void RunSplitDoneDialog();
+  virtual void RunAboutDialog();
+  virtual bool OpenWithDesktop(const std::string& pathOrUrl);
+
+  // State shared with the split plan, the job and the player.
+  int m_nSkin;
+  int m_nSplitMode = zantrel::kSplitCustom;
+  std::string m_strPosText;
+  std::string m_strSourcePath;
+  std::string m_strSourceName;
+  std::string m_strOutputDir;
+  double m_dDuration = 0;
+  int m_bPreviewLive = 0;
+
+  CShockwaveFlash m_flash;
+  std::unique_ptr<CFlashPlayer> m_pPlayer;
+  CTrackbar* m_slider = nullptr;      // 1002
+  QLabel* m_posLabel = nullptr;       // 1006
+  CUpDownCtrl* m_spin = nullptr;      // 1011
+  QListWidget* m_list = nullptr;      // 1013
+  QProgressBar* m_progress = nullptr; // 1019
+  QLabel* m_status = nullptr;         // 1022
+  CSplitPointBar* m_pointBar = nullptr;
+  CMenuWnd* m_menuBar = nullptr;
+  QIcon m_hIcon;
+
+  // The newest job; every job of this run is kept until the dialog goes.
+  zantrel::CSplitTask* m_pSplitTask = nullptr;
+  std::vector<std::unique_ptr<zantrel::CSplitTask>> m_tasks;
+  CCopyDataReceiver* m_copyData = nullptr;
+
+ protected:
+  int OnCreate() override;
+  bool OnInitDialog() override;
+  void OnTimer(int id) override;
+
+ private:
+  void SetStatus(const std::string& text);
+  void DoDataExchange();
+  std::string DefaultOutputFolder() const;
+};
