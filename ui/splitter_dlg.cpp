@@ -91,7 +91,8 @@ void CSplitterDlg::OnCommand(int id) {
 }
 
 int CSplitterDlg::OnCreate() {
-  m_flash.Create("MyFlash", QRect(20, 80, 320, 240), this, 1);
+  if (m_flash.Create("MyFlash", QRect(20, 80, 320, 240), this, 1))
+    dlg::SetControlId(m_flash.GetWidget(), 1);
   m_flash.SetBackgroundColor(1);
   m_pPlayer->LoadMovie(zantrel::GetModuleDir() + "Lumivox.swf");
   return 0;
@@ -188,6 +189,8 @@ void CSplitterDlg::RunAboutDialog() {
 bool CSplitterDlg::OpenWithDesktop(const std::string& pathOrUrl) {
   return win::OpenWithDesktop(pathOrUrl);
 }
+
+std::string CSplitterDlg::ToolDir() const { return zantrel::GetModuleDir(); }
 
 void CSplitterDlg::OnStop() {
   // Stop stays disabled: a running job cannot be cancelled.

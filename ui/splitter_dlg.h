@@ -86,6 +86,8 @@ class CSplitterDlg : public CDialogBase {
   virtual void RunSplitDoneDialog();
   virtual void RunAboutDialog();
   virtual bool OpenWithDesktop(const std::string& pathOrUrl);
+  // Where the cutting tool is looked up first: the program folder.
+  virtual std::string ToolDir() const;
 
   // State shared with the split plan, the job and the player.
   int m_nSkin;

@@ -70,7 +70,7 @@ void CSplitterDlg::OnStart() {
   if (m_copyData && !m_copyData->EnvironmentEntry().empty())
     env.push_back(m_copyData->EnvironmentEntry());
   auto task = std::make_unique<zantrel::CSplitTask>(std::move(job), onDone,
-                                                    zantrel::GetModuleDir(), std::move(env));
+                                                    ToolDir(), std::move(env));
   m_pSplitTask = task.get();
   m_tasks.push_back(std::move(task));
   m_pSplitTask->Start();

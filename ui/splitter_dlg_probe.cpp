@@ -10,7 +10,7 @@ constexpr int kProbeTimeoutMs = 5000;
 }
 
 double CSplitterDlg::ProbeDuration(const std::string& path) {
-  const int seconds = zantrel::RunProbe(path, zantrel::GetModuleDir(), kProbeTimeoutMs);
+  const int seconds = zantrel::RunProbe(path, ToolDir(), kProbeTimeoutMs);
   if (seconds == 0) ShowMessageBox("文件读取失败，请重新添加文件!", kMsgCaption);
   return seconds;
 }
