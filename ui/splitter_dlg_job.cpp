@@ -23,6 +23,13 @@ void CSplitterDlg::OnStart() {
   const std::string sourceName = sep == std::string::npos ? source : source.substr(sep + 1);
   job.sourcePath = source;
 
+  // A plan that cannot be built is refused before anything is created.
+  const zantrel::SplitPlan plan = zantrel::BuildSplitPlan(PlanInputFromControls());
+  if (!plan.valid) {
+    ShowMessageBox(plan.error, kMsgCaption);
+    return;
+  }
+
   std::string folder;
   if (win::IsDlgButtonChecked(this, 1021)) {
     // Beside the browsed source; a path only typed into the box has its own
@@ -38,12 +45,6 @@ void CSplitterDlg::OnStart() {
     if (folder.back() != zantrel::kPathSep) folder += zantrel::kPathSep;
     // A folder that cannot be made shows up as failed pieces at the end.
     zantrel::CreateFolderPath(folder);
-  }
-
-  const zantrel::SplitPlan plan = zantrel::BuildSplitPlan(PlanInputFromControls());
-  if (!plan.valid) {
-    ShowMessageBox(plan.error, kMsgCaption);
-    return;
   }
 
   m_strOutputDir = folder;

@@ -1,0 +1,115 @@
+// Split modes and split points through the dialog's own handlers.
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+
+#include "engine/plan.h"
+#include "platform/qt/trackbar.h"
+#include "platform/qt/win_helpers.h"
+#include "tests/ui/test_dialog.h"
+#include "ui/split_point_bar.h"
+
+namespace {
+void AddAt(TestDlg& d, int pos) {
+  d.m_slider->setValue(pos);
+  d.OnHScroll();  // a move to the same place still refreshes the text
+  d.OnCommand(1004);
+}
+std::vector<std::string> Lines(TestDlg& d) {
+  std::vector<std::string> out;
+  for (int i = 0; i < win::ListBoxCount(d.m_list); ++i) out.push_back(win::ListBoxText(d.m_list, i));
+  return out;
+}
+std::vector<int> Ticks(TestDlg& d) {
+  std::vector<int> out;
+  for (int i = 0; d.m_slider->GetTic(i) != -1; ++i) out.push_back(d.m_slider->GetTic(i));
+  return out;
+}
+}  // namespace
+
+TEST(PlanWiring, ModesEnableExactlyTheirControls) {
+  TestDlg d;
+  struct Case {
+    int radio, mode;
+    bool parts, seconds, list;
+  };
+  const Case cases[] = {{1008, 1, true, false, false}, {1009, 2, false, true, false}, {1007, 3, false, false, true}};
+  for (const Case& c : cases) {
+    d.OnCommand(c.radio);
+    EXPECT_EQ(d.m_nSplitMode, c.mode);
+    EXPECT_EQ(d.GetDlgItem(1010)->isEnabled(), c.parts) << c.radio;
+    EXPECT_EQ(d.GetDlgItem(1012)->isEnabled(), c.seconds) << c.radio;
+    EXPECT_EQ(d.GetDlgItem(1013)->isEnabled(), c.list) << c.radio;
+    // Nothing else moves.
+    EXPECT_TRUE(d.GetDlgItem(1011)->isEnabled());
+    EXPECT_TRUE(d.GetDlgItem(1004)->isEnabled());
+    EXPECT_TRUE(d.GetDlgItem(1005)->isEnabled());
+  }
+}
+
+TEST(PlanWiring, PointsAddedOutOfOrderPlanInOrderAndListAsAdded) {
+  TestDlg d;
+  d.m_dDuration = 200;
+  AddAt(d, 60);
+  AddAt(d, 25);
+  AddAt(d, 60);  // a second point at one place is ignored
+  EXPECT_EQ(Ticks(d), (std::vector<int>{25, 60}));
+  EXPECT_EQ(d.m_slider->GetNumTics(), 4);
+  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:02:00", "0:00:50"}));
+  EXPECT_EQ(d.m_pointBar->Points(), (std::vector<int>{60, 25}));
+  const zantrel::SplitPlan plan = zantrel::BuildSplitPlan(d.PlanInputFromControls());
+  EXPECT_EQ(plan.count, 4);
+  EXPECT_EQ(plan.boundaries, (std::vector<int>{50, 120}));
+}
+
+TEST(PlanWiring, DeleteRemovesEveryPointWithinFour) {
+  TestDlg d;
+  d.m_dDuration = 100;
+  AddAt(d, 10);
+  AddAt(d, 12);
+  AddAt(d, 30);
+  d.m_slider->setValue(11);
+  d.OnCommand(1005);
+  EXPECT_EQ(Ticks(d), (std::vector<int>{30}));
+  EXPECT_EQ(d.m_pointBar->Points(), (std::vector<int>{30}));
+  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:00:30"}));
+  // Nothing near: nothing changes.
+  d.m_slider->setValue(60);
+  d.OnCommand(1005);
+  EXPECT_EQ(Ticks(d), (std::vector<int>{30}));
+}
+
+TEST(PlanWiring, PointsAtTheEndsGiveEmptyEndSegments) {
+  TestDlg d;
+  d.m_dDuration = 80;
+  AddAt(d, 0);
+  AddAt(d, 100);
+  const zantrel::SplitPlan plan = zantrel::BuildSplitPlan(d.PlanInputFromControls());
+  EXPECT_EQ(plan.count, 4);
+  EXPECT_EQ(plan.boundaries, (std::vector<int>{0, 80}));
+}
+
+TEST(PlanWiring, DeleteAfterTheDurationChangedLeavesAStaleLine) {
+  TestDlg d;
+  d.m_dDuration = 100;
+  AddAt(d, 40);  // listed as 0:00:40
+  d.m_dDuration = 50;
+  d.m_slider->setValue(40);
+  d.OnCommand(1005);
+  EXPECT_TRUE(Ticks(d).empty());
+  EXPECT_TRUE(d.m_pointBar->Points().empty());
+  // The recomputed text (0:00:20) matches no line, so the old one stays.
+  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:00:40"}));
+}
+
+TEST(PlanWiring, StartRefusesEqualTimeWithoutSeconds) {
+  TestDlg d;
+  d.m_dDuration = 100;
+  win::SetDlgItemText(&d, 1000, "/nowhere/clip.avi");
+  d.OnCommand(1009);
+  win::SetDlgItemText(&d, 1012, "0");
+  d.OnCommand(1016);
+  ASSERT_EQ(d.messages.size(), 1u);
+  EXPECT_EQ(d.messages[0].rfind("Tesmor提示|", 0), 0u) << d.messages[0];
+  EXPECT_EQ(d.m_pSplitTask, nullptr);
+}
