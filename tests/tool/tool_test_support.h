@@ -1,0 +1,100 @@
+#pragma once
+// Shared helpers of the ZantrelCore tests: media made with the ffmpeg CLI at
+// test time (each frame carries its index as an 8-block barcode in its top
+// half), running the built tool, and reading pieces back by decoding them.
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zantrel::tooltest {
+
+// A folder under the system temp dir, removed with its contents on exit.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  std::vector<std::string> List() const;  // names, including dot files
+
+ private:
+  std::string path_;
+};
+
+// The clips, made once per test run in a shared folder. Each is 6 s at 25 fps
+// with key frames every 30 frames (so cuts rarely start on one), and a
+// 1 kHz beep during the first 0.1 s of every second.
+struct Clip {
+  std::string name;    // e.g. "flv_h264"
+  std::string path;
+  std::string ext;     // "flv", "mp4", "3gp", "avi"
+};
+const Clip& GetClip(const std::string& name);
+// Runs the ffmpeg CLI with the arguments; true on exit 0.
+bool RunFfmpeg(const std::vector<std::string>& args);
+
+// The built tool, run with argv directly (as the launcher would after
+// splitting the command line).
+struct ToolResult {
+  int exitCode = -1;   // -1 when ended by a signal
+  int signal = 0;
+  std::string output;  // standard error and standard output
+};
+ToolResult RunTool(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {});
+
+// A tool run that the test controls (signals) while it works.
+class ToolProcess {
+ public:
+  explicit ToolProcess(const std::vector<std::string>& args,
+                       const std::vector<std::string>& extraEnv = {});
+  ~ToolProcess();  // kills and reaps the child if it still runs
+  ToolProcess(const ToolProcess&) = delete;
+  ToolProcess& operator=(const ToolProcess&) = delete;
+  pid_t pid() const { return pid_; }
+  bool Running();            // false once it has exited (then reaped)
+  ToolResult Wait();
+
+ private:
+  pid_t pid_ = -1;
+  int outFd_ = -1;
+  bool reaped_ = false;
+  int status_ = 0;
+  std::string output_;
+};
+
+// The command forms of the program, for a source, a start, a length and an
+// output: chosen by the output's extension like the program does.
+std::vector<std::string> CutArgs(const std::string& src, int start, int length, const std::string& out,
+                                 bool overwrite = true);
+
+struct StreamFacts {
+  bool present = false;
+  std::string codec;
+  int sampleRate = 0;
+  int channels = 0;
+  int width = 0, height = 0;
+  double startSeconds = 0;
+  double durationSeconds = 0;  // from decoded frames: last end - first start
+};
+
+struct PieceFacts {
+  bool opened = false;
+  std::string format;
+  StreamFacts video, audio;
+  std::vector<int> frameIndices;  // the barcode of each decoded picture, in order
+  // Times at which the clips' beep (the first 0.1 s of every second of the
+  // source) starts in the decoded audio.
+  std::vector<double> beepOnsets;
+};
+// Decodes a whole file. frameIndices holds -1 for unreadable barcodes.
+PieceFacts ReadPiece(const std::string& path);
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+}  // namespace zantrel::tooltest
