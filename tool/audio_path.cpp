@@ -1,6 +1,7 @@
 #include "tool/audio_path.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "tool/console.h"
@@ -67,6 +68,11 @@ bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxe
       *error = std::string("cannot open the audio encoder ") + encoder->name + ": " + AvErrorText(err);
       return false;
     }
+    // AVI places audio by byte count, so a player hears the encoder's
+    // priming samples before the piece's first sound; leaving out that much
+    // of the source keeps the sound on its pictures.
+    if (std::strcmp(plan.format->name, "avi") == 0 && enc_->initial_padding > 0)
+      primingUs_ = av_rescale(enc_->initial_padding, AV_TIME_BASE, outRate_);
     if (enc_->frame_size > 0 && !(encoder->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
       frameSize_ = enc_->frame_size;
     if (avcodec_parameters_from_context(out_->codecpar, enc_.get()) < 0) {
@@ -90,7 +96,7 @@ void AudioPath::SetWindow(std::int64_t baseUs, std::int64_t startUs) {
 
 bool AudioPath::SetOrigin(std::int64_t originUs, std::int64_t lengthUs, std::string* error) {
   originKnown_ = true;
-  originUs_ = originUs;
+  originUs_ = originUs + primingUs_;
   endUs_ = originUs + lengthUs;
   std::deque<HeldFrame> held;
   held.swap(held_);

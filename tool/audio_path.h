@@ -54,6 +54,7 @@ class AudioPath {
   int outRate_ = 0;
   int frameSize_ = 1024;
   AVRational outTb_{1, 1};
+  std::int64_t primingUs_ = 0;  // source audio left out at the start (AVI)
 
   struct HeldFrame {
     FramePtr frame;

@@ -1,5 +1,7 @@
 #include "tool/muxer.h"
 
+#include <cstring>
+
 #include "tool/console.h"
 
 namespace zantrel::tool {
@@ -15,6 +17,10 @@ bool Muxer::Init(const AVOutputFormat* format, const std::string& path, std::str
   }
   fc_.reset(raw);
   path_ = path;
+  // AVI counts video frames instead of storing times: shifting everything
+  // by the audio encoder's priming delay would open a gap of one frame at
+  // the start, so there the audio's first packet simply stays early.
+  if (std::strcmp(format->name, "avi") == 0) fc_->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
   return true;
 }
 

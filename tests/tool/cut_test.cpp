@@ -1,0 +1,178 @@
+// The cut forms: each clip cut in the form the program uses for its
+// extension, read back by decoding the pieces' barcodes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "tool_test_support.h"
+
+namespace zantrel::tooltest {
+namespace {
+
+struct CutCase {
+  const char* clip;
+  const char* outExt;
+  const char* videoCodec;  // expected in the piece
+  const char* audioCodec;
+  int sampleRate;          // 0 = not checked
+  int channels;
+};
+
+void PrintTo(const CutCase& c, std::ostream* os) { *os << c.clip << "->" << c.outExt; }
+
+class CutEachForm : public ::testing::TestWithParam<CutCase> {};
+
+void ExpectPiece(const PieceFacts& p, const CutCase& c, int firstIndex, int frames) {
+  ASSERT_TRUE(p.opened);
+  ASSERT_TRUE(p.video.present);
+  EXPECT_EQ(p.video.codec, c.videoCodec);
+  ASSERT_FALSE(p.frameIndices.empty());
+  // Frame-exact: the first picture is the source's picture at the start,
+  // and every following one is there once, in order.
+  EXPECT_EQ(p.frameIndices.front(), firstIndex);
+  ASSERT_NEAR(static_cast<int>(p.frameIndices.size()), frames, 1);
+  for (std::size_t i = 0; i < p.frameIndices.size(); ++i)
+    ASSERT_EQ(p.frameIndices[i], firstIndex + static_cast<int>(i)) << "picture " << i;
+  EXPECT_NEAR(p.video.durationSeconds, frames / 25.0, 0.041);
+  ASSERT_TRUE(p.audio.present);
+  EXPECT_EQ(p.audio.codec, c.audioCodec);
+  if (c.sampleRate) {
+    EXPECT_EQ(p.audio.sampleRate, c.sampleRate);
+  }
+  if (c.channels) {
+    EXPECT_EQ(p.audio.channels, c.channels);
+  }
+  // Audio covers the pictures; encoder priming and the padded last frame
+  // may add up to two audio frames of silence around them.
+  EXPECT_LE(p.audio.startSeconds, p.video.startSeconds + 1.0 / 25);
+  EXPECT_NEAR(p.audio.startSeconds + p.audio.durationSeconds, p.video.startSeconds + p.video.durationSeconds,
+              0.11);
+}
+
+// In sync: the beep of each whole source second sounds with that second's
+// first picture, within one picture.
+void ExpectBeepInSync(const PieceFacts& p, double secondsIntoPiece) {
+  bool found = false;
+  for (double onset : p.beepOnsets) {
+    const double rel = onset - p.video.startSeconds;
+    if (std::fabs(rel - secondsIntoPiece) < 0.5) {
+      found = true;
+      EXPECT_NEAR(rel, secondsIntoPiece, 1.0 / 25);
+    }
+  }
+  EXPECT_TRUE(found) << "no beep near " << secondsIntoPiece << " s";
+}
+
+TEST_P(CutEachForm, MiddlePieceIsFrameExact) {
+  const CutCase& c = GetParam();
+  const Clip& clip = GetClip(c.clip);
+  ASSERT_FALSE(clip.path.empty());
+  TempDir dir;
+  const std::string out = dir.File(std::string("piece[2].") + c.outExt);
+  ToolResult r = RunTool(CutArgs(clip.path, 2, 2, out));
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  PieceFacts p = ReadPiece(out);
+  ExpectPiece(p, c, 50, 50);
+  ExpectBeepInSync(p, 1.0);
+  // Nothing but the piece is left in the folder.
+  EXPECT_EQ(dir.List().size(), 1u);
+}
+
+TEST_P(CutEachForm, FirstAndLastPieces) {
+  const CutCase& c = GetParam();
+  const Clip& clip = GetClip(c.clip);
+  ASSERT_FALSE(clip.path.empty());
+  TempDir dir;
+  const std::string first = dir.File(std::string("p1.") + c.outExt);
+  ToolResult r = RunTool(CutArgs(clip.path, 0, 1, first));
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  ExpectPiece(ReadPiece(first), c, 0, 25);
+  // A length past the end gives the rest of the source.
+  const std::string last = dir.File(std::string("p3.") + c.outExt);
+  r = RunTool(CutArgs(clip.path, 5, 30, last));
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  ExpectPiece(ReadPiece(last), c, 125, 25);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, CutEachForm,
+    ::testing::Values(CutCase{"flv_h264", "flv", "h264", "aac", 22050, 0},
+                      CutCase{"flv_flv1", "flv", "flv1", "mp3", 22050, 0},
+                      CutCase{"flv_nodur", "flv", "h264", "aac", 22050, 0},
+                      CutCase{"mp4_h264", "mp4", "h264", "aac", 44100, 0},
+                      CutCase{"3gp_h263", "3gp", "h263", "amr_nb", 8000, 1},
+                      CutCase{"avi_mpeg4", "avi", "mpeg4", "mp3", 44100, 0},
+                      // Other containers than the source's: usual codecs.
+                      CutCase{"flv_h264", "3gp", "h264", "amr_nb", 8000, 1},
+                      CutCase{"flv_flv1", "mp4", "h264", "mp3", 22050, 0},
+                      CutCase{"mp4_h264", "avi", "h264", "aac", 44100, 0}));
+
+TEST(Cut, AmrPacketsAre32BytesOf160Samples) {
+  const Clip& clip = GetClip("3gp_h263");
+  ASSERT_FALSE(clip.path.empty());
+  TempDir dir;
+  const std::string out = dir.File("a.3gp");
+  ASSERT_EQ(RunTool(CutArgs(clip.path, 1, 2, out)).exitCode, 0);
+  AVFormatContext* fc = nullptr;
+  ASSERT_EQ(avformat_open_input(&fc, out.c_str(), nullptr, nullptr), 0);
+  ASSERT_GE(avformat_find_stream_info(fc, nullptr), 0);
+  int ai = av_find_best_stream(fc, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  ASSERT_GE(ai, 0);
+  AVPacket* pkt = av_packet_alloc();
+  int packets = 0;
+  while (av_read_frame(fc, pkt) >= 0) {
+    if (pkt->stream_index == ai) {
+      ++packets;
+      EXPECT_EQ(pkt->size, 32);
+      EXPECT_EQ(av_rescale_q(pkt->duration, fc->streams[ai]->time_base, {1, 8000}), 160);
+    }
+    av_packet_unref(pkt);
+  }
+  EXPECT_EQ(packets, 100);  // 2 s of 20 ms frames
+  av_packet_free(&pkt);
+  avformat_close_input(&fc);
+}
+
+TEST(Cut, OptionsInAnyOrderAndNoTrailingNumbers) {
+  const Clip& clip = GetClip("mp4_h264");
+  ASSERT_FALSE(clip.path.empty());
+  TempDir dir;
+  const std::string out = dir.File("x.mp4");
+  ToolResult r = RunTool({out, "-t", "1", "-y", "-ss", "3", "-i", clip.path});
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  PieceFacts p = ReadPiece(out);
+  ASSERT_FALSE(p.frameIndices.empty());
+  EXPECT_EQ(p.frameIndices.front(), 75);
+  EXPECT_EQ(p.frameIndices.size(), 25u);
+}
+
+TEST(Cut, StartBeyondTheEndFailsWithoutAFile) {
+  const Clip& clip = GetClip("flv_h264");
+  ASSERT_FALSE(clip.path.empty());
+  TempDir dir;
+  const std::string out = dir.File("late.flv");
+  ToolResult r = RunTool(CutArgs(clip.path, 60, 5, out));
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_TRUE(dir.List().empty());
+}
+
+TEST(Cut, ExtraSourceBunnyIfPresent) {
+  const std::string bun = "/work/shared/media/bun33s.flv";
+  if (!FileExists(bun)) GTEST_SKIP() << "no " << bun;
+  TempDir dir;
+  const std::string out = dir.File("bun[3].flv");
+  ToolResult r = RunTool(CutArgs(bun, 20, 5, out));
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  PieceFacts p = ReadPiece(out);
+  ASSERT_TRUE(p.video.present);
+  EXPECT_NEAR(p.video.durationSeconds, 5.0, 0.1);
+  EXPECT_TRUE(p.audio.present);
+  EXPECT_EQ(p.audio.sampleRate, 22050);
+}
+
+}  // namespace
+}  // namespace zantrel::tooltest
