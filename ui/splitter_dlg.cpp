@@ -3,6 +3,7 @@
 #include "ui/splitter_dlg.h"
 
 #include <QDir>
+#include <QPainter>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -188,6 +189,15 @@ void CSplitterDlg::RunAboutDialog() {
 
 bool CSplitterDlg::OpenWithDesktop(const std::string& pathOrUrl) {
   return win::OpenWithDesktop(pathOrUrl);
+}
+
+bool CSplitterDlg::PaintChildBackground(QPainter& painter, QWidget* child) {
+  CDialogBase::PaintChildBackground(painter, child);
+  if (child == m_pointBar && m_slider) {
+    const QRect under = QRect(child->pos() - m_slider->pos(), child->size());
+    painter.drawPixmap(0, 0, m_slider->grab(under));
+  }
+  return true;
 }
 
 std::string CSplitterDlg::ToolDir() const { return zantrel::GetModuleDir(); }

@@ -86,6 +86,10 @@ class CSplitterDlg : public CDialogBase {
   virtual void RunSplitDoneDialog();
   virtual void RunAboutDialog();
   virtual bool OpenWithDesktop(const std::string& pathOrUrl);
+  // Behind the split-point bar lies the slider's channel: the bar is shown
+  // over it, so that its marks sit on the channel rather than hide it.
+  bool PaintChildBackground(QPainter& painter, QWidget* child) override;
+
   // Where the cutting tool is looked up first: the program folder.
   virtual std::string ToolDir() const;
 
