@@ -3,12 +3,14 @@
 // back by decoding its frame-index barcode.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -19,6 +21,8 @@
 #include "engine/job.h"
 #include "engine/plan.h"
 #include "engine/probe_run.h"
+#include "engine/progress.h"
+#include "platform/progress_channel.h"
 #include "tool_test_support.h"
 
 namespace zantrel::tooltest {
@@ -40,8 +44,11 @@ struct JobOutcome {
 };
 
 // Runs the job as the dialog does: the DoneFn hands the end over to "the UI"
-// (this thread) and waits until it has been handled.
-JobOutcome RunJob(SplitJob job, const std::string& programDir = ZANTREL_BIN_DIR) {
+// (this thread) and waits until it has been handled. `pump`, when given, is
+// this thread's work while it waits (reading progress), called until the
+// end has come and once more after it.
+JobOutcome RunJob(SplitJob job, const std::string& programDir = ZANTREL_BIN_DIR,
+                  std::vector<std::string> env = {}, const std::function<void()>& pump = {}) {
   struct Shared {
     std::mutex m;
     std::condition_variable cv;
@@ -67,17 +74,26 @@ JobOutcome RunJob(SplitJob job, const std::string& programDir = ZANTREL_BIN_DIR)
           std::lock_guard<std::mutex> lock(shared.m);
           shared.returned = true;
         },
-        programDir, {});
+        programDir, std::move(env));
     task.Start();
     {
       // Only a guard against a hung tool: the clips are a few seconds long.
+      const auto guard = std::chrono::steady_clock::now() + std::chrono::minutes(2);
       std::unique_lock<std::mutex> lock(shared.m);
-      out.ended = shared.cv.wait_for(lock, std::chrono::minutes(2), [&] { return shared.calls > 0; });
+      while (!(out.ended = shared.calls > 0) && std::chrono::steady_clock::now() < guard) {
+        shared.cv.wait_for(lock, std::chrono::milliseconds(pump ? 5 : 500));
+        if (pump) {
+          lock.unlock();
+          pump();
+          lock.lock();
+        }
+      }
       out.finishedAtDone = shared.finished;
       out.doneOnOtherThread = shared.thread != std::this_thread::get_id();
       out.heldUntilReleased = !shared.returned;
     }
     out.runs = task.Runs();
+    if (pump) pump();
     task.ReleaseDone();
   }  // joins the worker
   out.doneCalls = shared.calls;
@@ -474,6 +490,117 @@ TEST(SplitJobEdges, RepeatedJobIntoTheSameFolder) {
       EXPECT_EQ(ReadFileBytes(piece), "edited by the user");
     }
   }
+}
+
+// Each run reports through the channel the job hands to the tool, from 0 to
+// 100, so the overall value reaches the completion dialog's threshold.
+TEST(SplitJobProgress, EveryRunReportsToTheEnd) {
+  const Clip& clip = GetClip("flv_flv1");
+  ASSERT_FALSE(clip.path.empty());
+  ProgressChannelServer server;
+  std::string error;
+  ASSERT_TRUE(server.Listen(&error)) << error;
+  std::vector<int> reports;
+  const auto handler = [&](const std::uint8_t* data, std::size_t size) {
+    std::int32_t percent = 0;
+    if (ReadProgressPercent(data, size, &percent)) reports.push_back(percent);
+  };
+  const auto pump = [&] {
+    std::vector<pollfd> fds;
+    for (int fd : server.WatchedFds()) fds.push_back({fd, POLLIN, 0});
+    if (::poll(fds.data(), fds.size(), 0) > 0) {
+      while (server.Poll(handler)) {
+      }
+    }
+  };
+
+  TempDir out;
+  const JobOutcome o =
+      RunJob(MakeJob(clip.path, out.path(), Average(3, 6)), ZANTREL_BIN_DIR, {server.EnvironmentEntry()}, pump);
+  ExpectDoneHandshake(o);
+  ASSERT_EQ(o.runs.size(), 3u);
+  for (const auto& run : o.runs) ExpectRunSucceeded(*run);
+  // Drain what is left: every run has ended, so all its blocks are queued.
+  while (server.Poll(handler)) {
+  }
+
+  int starts = 0, ends = 0, overall = 0;
+  for (int p : reports) {
+    EXPECT_GE(p, 0);
+    EXPECT_LE(p, 100);
+    starts += p == 0;
+    ends += p == 100;
+    overall = ApplyProgressReport(overall, p);
+  }
+  EXPECT_EQ(starts, 3);
+  EXPECT_EQ(ends, 3);
+  EXPECT_EQ(overall, 100);
+}
+
+// A split point at 0 asks for a piece of no length: that run fails with a
+// reason, and the pieces after it are still cut under their own numbers.
+TEST(SplitJobEdges, EmptySegmentFailsAloneAndTheRestAreCut) {
+  const Clip& clip = GetClip("mp4_h264");
+  ASSERT_FALSE(clip.path.empty());
+  TempDir dir;
+  SplitPlanInput in;
+  in.mode = kSplitCustom;
+  in.duration = 6;
+  in.splitPoints = {0, 50};
+  const JobOutcome o = RunJob(MakeJob(clip.path, dir.path(), in));
+  ExpectDoneHandshake(o);
+  ASSERT_EQ(o.runs.size(), 3u);
+  const CToolProcess& empty = *o.runs[0];
+  EXPECT_TRUE(Contains(empty.commandLine, "-ss 0 -t 0 ")) << empty.commandLine;
+  EXPECT_TRUE(empty.started);
+  EXPECT_TRUE(empty.Failed());
+  EXPECT_FALSE(empty.outputExists);
+  EXPECT_FALSE(empty.DescribeFailure().empty());
+  EXPECT_FALSE(FileExists(dir.File("mp4_h264[1].mp4")));
+  ExpectRunSucceeded(*o.runs[1]);
+  ExpectRunSucceeded(*o.runs[2]);
+  ExpectPiece(dir.File("mp4_h264[2].mp4"), 0, 3, {"aac", 44100, 0});
+  ExpectPiece(dir.File("mp4_h264[3].mp4"), 3, 6, {"aac", 44100, 0});
+}
+
+// A 6.5 s source with the same frame-index barcode as the shared clips (the
+// barcode expression is theirs; their helper only makes whole 6 s clips).
+std::string MakeLongerClip(const std::string& path) {
+  const std::string video =
+      "color=c=gray:s=320x240:r=25:d=6.5,format=yuv420p,"
+      "geq=lum='if(lt(Y\\,H/2)\\,16+219*mod(floor(N/pow(2\\,floor(X*8/W)))\\,2)\\,128)':cb=128:cr=128";
+  if (!RunFfmpeg({"-f", "lavfi", "-i", video, "-f", "lavfi", "-i", "sine=f=1000:d=6.5", "-c:v", "libx264",
+                  "-g", "30", "-c:a", "aac", path}))
+    return {};
+  return path;
+}
+
+// KNOWN FAULT (engine/job.cpp, SplitThreadProc): the job's duration is whole
+// seconds and the last piece's length is duration - its start, so the part
+// of the source after its last whole second (here 0.5 s, 13 pictures) is in
+// no piece at all. The tool already gives "the rest of the source" for a
+// length past the end, so the last run could simply ask for more. Disabled
+// until the engine is fixed; run with --gtest_also_run_disabled_tests.
+TEST(SplitJobEdges, DISABLED_LastPieceReachesTheEndOfAFractionalSource) {
+  TempDir dir;
+  const std::string source = MakeLongerClip(dir.File("long.mp4"));
+  ASSERT_FALSE(source.empty());
+  const int duration = RunProbe(source, ZANTREL_BIN_DIR, 10000);
+  ASSERT_EQ(duration, 6);
+  const int sourceFrames = static_cast<int>(ReadPiece(source).frameIndices.size());
+  ASSERT_GT(sourceFrames, kClipFrames);
+
+  const JobOutcome o = RunJob(MakeJob(source, dir.File("out"), Average(2, duration)));
+  ExpectDoneHandshake(o);
+  ASSERT_EQ(o.runs.size(), 2u);
+  for (const auto& run : o.runs) ExpectRunSucceeded(*run);
+  const PieceFacts first = ReadPiece(o.runs[0]->outputPath);
+  const PieceFacts last = ReadPiece(o.runs[1]->outputPath);
+  ASSERT_FALSE(first.frameIndices.empty());
+  ASSERT_FALSE(last.frameIndices.empty());
+  // Together the pieces hold every picture of the source.
+  EXPECT_EQ(first.frameIndices.size() + last.frameIndices.size(), static_cast<std::size_t>(sourceFrames));
+  EXPECT_EQ(last.frameIndices.back(), sourceFrames - 1);
 }
 
 }  // namespace
