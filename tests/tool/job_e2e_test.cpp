@@ -444,6 +444,70 @@ TEST(SplitJobEdges, PathsWithBlanksAndQuotes) {
   EXPECT_EQ(ReadFileBytes(source), before);
 }
 
+// Chinese folder and file names, as users of this program have them: the
+// bytes go through the command line and back to the tool unchanged.
+TEST(SplitJobEdges, ChineseNames) {
+  TempDir dir;
+  const std::string source = CopyClip("avi_mpeg4", dir.File("我的视频"), "旅行 第一天.avi");
+  ASSERT_FALSE(source.empty());
+  const std::string folder = dir.File("分割结果");
+  const JobOutcome o = RunJob(MakeJob(source, folder, Average(2, 6)));
+  ExpectDoneHandshake(o);
+  ASSERT_EQ(o.runs.size(), 2u);
+  for (int k = 1; k <= 2; ++k) {
+    const CToolProcess& run = *o.runs[static_cast<std::size_t>(k - 1)];
+    const std::string name = folder + "/旅行 第一天[" + std::to_string(k) + "].avi";
+    EXPECT_EQ(run.outputPath, name);
+    ExpectRunSucceeded(run);
+    ExpectPiece(name, 3 * (k - 1), 3 * k, {"mp3", 44100, 0});
+  }
+}
+
+// A source without an extension (in a folder with a '.') gives pieces with
+// none: the tool cannot tell their container and each run fails with its
+// reason; nothing is written and the job still ends.
+TEST(SplitJobEdges, SourceWithoutExtensionFailsEveryRunCleanly) {
+  TempDir dir;
+  const std::string source = CopyClip("mp4_h264", dir.File("my.videos"), "clip");
+  ASSERT_FALSE(source.empty());
+  const std::string folder = dir.File("out.d");
+  const JobOutcome o = RunJob(MakeJob(source, folder, Average(2, 6)));
+  ExpectDoneHandshake(o);
+  ASSERT_EQ(o.runs.size(), 2u);
+  EXPECT_EQ(o.runs[0]->outputPath, folder + "/clip[1]");
+  EXPECT_EQ(o.runs[1]->outputPath, folder + "/clip[2]");
+  for (const auto& run : o.runs) {
+    EXPECT_TRUE(run->started);
+    EXPECT_TRUE(run->Failed());
+    EXPECT_FALSE(run->outputExists);
+  }
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder)) ++entries;
+  EXPECT_EQ(entries, 0u);
+}
+
+// A second Start while a job runs builds another job beside it; both run to
+// their end and neither disturbs the other's pieces.
+TEST(SplitJobEdges, TwoJobsSideBySide) {
+  const Clip& a = GetClip("flv_h264");
+  const Clip& b = GetClip("3gp_h263");
+  ASSERT_FALSE(a.path.empty());
+  ASSERT_FALSE(b.path.empty());
+  TempDir dir;
+  JobOutcome oa, ob;
+  std::thread other([&] { ob = RunJob(MakeJob(b.path, dir.File("b"), Average(3, 6))); });
+  oa = RunJob(MakeJob(a.path, dir.File("a"), Average(2, 6)));
+  other.join();
+  ExpectDoneHandshake(oa);
+  ExpectDoneHandshake(ob);
+  ASSERT_EQ(oa.runs.size(), 2u);
+  ASSERT_EQ(ob.runs.size(), 3u);
+  for (const auto& run : oa.runs) ExpectRunSucceeded(*run);
+  for (const auto& run : ob.runs) ExpectRunSucceeded(*run);
+  ExpectPiece(dir.File("a/flv_h264[2].flv"), 3, 6, {"", 22050, 0});
+  ExpectPiece(dir.File("b/3gp_h263[2].3gp"), 2, 4, {"amr_nb", 8000, 1});
+}
+
 // Pieces written beside the source (check box 1021): the source, whose name
 // the pieces share up to their "[k]", stays as it was.
 TEST(SplitJobEdges, PiecesBesideTheSourceLeaveItUntouched) {
