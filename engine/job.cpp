@@ -228,8 +228,12 @@ void CSplitTask::SplitThreadProc() {
   for (int k = 1; k < n; ++k) {
     if (cancelled_) break;
     const std::string output = SegmentOutputName(job_.outputBase, k);
-    const std::string line =
-        BuildCutCommandLine(extension, job_.sourcePath, b[k - 1], b[k] - b[k - 1], output);
+    int length = b[k] - b[k - 1];
+    // The duration is whole seconds, cut down; the source's last fraction of
+    // a second would be in no piece. Asked for one second more, the last run
+    // goes on to the source's real end.
+    if (k == n - 1) length += 1;
+    const std::string line = BuildCutCommandLine(extension, job_.sourcePath, b[k - 1], length, output);
     RunToolAndWait(line, k, output);  // a run that fails is recorded; the next one runs
   }
 

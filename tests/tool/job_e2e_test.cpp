@@ -249,7 +249,9 @@ TEST_P(SplitEachClip, PiecesAreNamedCutAndComplete) {
     EXPECT_EQ(run.segment, k);
     const std::string name = folder + "/" + stem + "[" + std::to_string(k) + "]." + ext;
     EXPECT_EQ(run.outputPath, name);
-    EXPECT_TRUE(Contains(run.commandLine, "-ss " + std::to_string(a) + " -t " + std::to_string(b - a) + " "))
+    // The last run asks for a second more, so it reaches the source's end.
+    const int length = b - a + (i + 1 == pieces ? 1 : 0);
+    EXPECT_TRUE(Contains(run.commandLine, "-ss " + std::to_string(a) + " -t " + std::to_string(length) + " "))
         << run.commandLine;
     if (ext == "3gp") {
       EXPECT_TRUE(Contains(run.commandLine, "-y -ar 8000 -ac 1 -ab 12.2k")) << run.commandLine;
@@ -358,7 +360,7 @@ TEST(SplitJobEdges, CustomWithoutPointsIsOneRunOverTheWholeClip) {
   ExpectDoneHandshake(o);
   ASSERT_EQ(o.runs.size(), 1u);
   const CToolProcess& run = *o.runs[0];
-  EXPECT_TRUE(Contains(run.commandLine, "-ss 0 -t 6 ")) << run.commandLine;
+  EXPECT_TRUE(Contains(run.commandLine, "-ss 0 -t 7 ")) << run.commandLine;
   EXPECT_EQ(run.outputPath, dir.File("mp4_h264[1].mp4"));
   ExpectRunSucceeded(run);
   const PieceFacts p = ReadPiece(run.outputPath);
@@ -639,13 +641,9 @@ std::string MakeLongerClip(const std::string& path) {
   return path;
 }
 
-// KNOWN FAULT (engine/job.cpp, SplitThreadProc): the job's duration is whole
-// seconds and the last piece's length is duration - its start, so the part
-// of the source after its last whole second (here 0.5 s, 13 pictures) is in
-// no piece at all. The tool already gives "the rest of the source" for a
-// length past the end, so the last run could simply ask for more. Disabled
-// until the engine is fixed; run with --gtest_also_run_disabled_tests.
-TEST(SplitJobEdges, DISABLED_LastPieceReachesTheEndOfAFractionalSource) {
+// The job's duration is whole seconds; the part of the source after its last
+// whole second (here 0.5 s, 13 pictures) must still land in the last piece.
+TEST(SplitJobEdges, LastPieceReachesTheEndOfAFractionalSource) {
   TempDir dir;
   const std::string source = MakeLongerClip(dir.File("long.mp4"));
   ASSERT_FALSE(source.empty());
