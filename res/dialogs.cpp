@@ -1,5 +1,18 @@
 #include "res/dialogs.h"
 
+#include <QtGlobal>
+
+// The pictures live in a static library, whose resource initialiser the
+// linker would drop; the templates pull them in on first use. Outside any
+// namespace, as the macro requires.
+static void InitPictureResources() {
+  static const bool done = [] {
+    Q_INIT_RESOURCE(zantrel);
+    return true;
+  }();
+  (void)done;
+}
+
 namespace res {
 using namespace dlg;
 using C = dlg::Cls;
@@ -11,6 +24,7 @@ constexpr std::uint32_t kButton = kPush | kTabStop;
 }  // namespace
 
 const DialogTemplate& MainDialog() {
+  InitPictureResources();
   static const DialogTemplate t{
       IDD_SPLITTER_DIALOG, "网络视频分割器", 365, 277,
       {
@@ -53,11 +67,13 @@ const DialogTemplate& MainDialog() {
 }
 
 const DialogTemplate& AboutDialog() {
+  InitPictureResources();
   static const DialogTemplate t{
       IDD_ABOUTBOX, "关于 Zantrel", 177, 66,
       {
           {-1, C::Static, kIconPath, 11, 14, 21, 20, kIcon},
-          {-1, C::Static, "Tesmor视频分割 Version 1.0", 56, 10, 85, 8, kLabel},
+          // Wider than the original's 85 units: the CJK font needs the room.
+          {-1, C::Static, "Tesmor视频分割 Version 1.0", 46, 10, 125, 8, kLabel},
           {-1, C::Static, "逐帧精确地分割你的视频。", 40, 25, 119, 8, kLabel},
           {1, C::Button, "确定", 63, 40, 50, 16, kDefPush | kTabStop | kGroup},
       }};
@@ -65,6 +81,7 @@ const DialogTemplate& AboutDialog() {
 }
 
 const DialogTemplate& SplitDoneDialog() {
+  InitPictureResources();
   static const DialogTemplate t{
       IDD_SPLIT_DONE, "Tesmor视频分割", 167, 91,
       {

@@ -60,8 +60,13 @@ QWidget* MakeControl(QWidget* parent, const ControlTemplate& c) {
     case Cls::Static: {
       auto* l = new QLabel(parent);
       if (c.style & (kBitmap | kIcon)) {
-        l->setPixmap(QPixmap(text));
-        l->setScaledContents(false);
+        QPixmap pm(text);
+        // An icon shows at the system's 32 x 32; a bitmap at its own size.
+        if ((c.style & kIcon) && !pm.isNull())
+          pm = pm.scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        l->setPixmap(pm);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return l;
       } else {
         l->setText(text);
         l->setTextFormat(Qt::PlainText);

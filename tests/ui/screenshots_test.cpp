@@ -13,6 +13,7 @@
 #include "platform/qt/trackbar.h"
 #include "platform/qt/win_helpers.h"
 #include "tests/ui/test_dialog.h"
+#include "ui/about_dlg.h"
 #include "ui/split_done_dlg.h"
 #include "ui/split_point_bar.h"
 
@@ -91,4 +92,10 @@ TEST(Screenshots, DISABLED_SliderAlone) {
   Save(*d.m_slider, "slider-alone.png");
   d.m_pointBar->hide();
   Save(d, "dialog-nobar.png");
+}
+
+TEST(Screenshots, DISABLED_AboutBox) {
+  CAboutDlg about(nullptr);
+  about.Create();
+  Save(about, "about.png");
 }
