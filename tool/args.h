@@ -32,7 +32,7 @@ struct ProbeTuning {
 // Values derived from the trailing numbers of a cut run
 // ("... <out> <threads> <scale> <quality>").
 struct CutTuning {
-  int threads = 6;      // most threads per codec (still capped at the CPU count)
+  int threads = 6;      // most video encoder threads (still capped at the CPU count)
   int progressTop = 100;  // value reported when the run is complete
   int quality = 100;    // 100 = visually lossless; lower trades quality for size
 };

@@ -8,8 +8,7 @@
 
 namespace zantrel::tool {
 
-bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux, int threads,
-                     std::string* error) {
+bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux, std::string* error) {
   in_ = in->streams[index];
   mux_ = mux;
   const AVCodec* decoder = avcodec_find_decoder(in_->codecpar->codec_id);
@@ -19,7 +18,7 @@ bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxe
     return false;
   }
   dec_->pkt_timebase = in_->time_base;
-  dec_->thread_count = threads;
+  dec_->thread_count = 1;  // audio decoding is cheap; threads would only add delay
   int err = avcodec_open2(dec_.get(), decoder, nullptr);
   if (err < 0) {
     *error = "cannot open the audio decoder: " + AvErrorText(err);

@@ -16,8 +16,9 @@ namespace zantrel::tool {
 
 class AudioPath {
  public:
-  bool Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux, int threads,
-            std::string* error);
+  // Sets up the decoder, resampler and encoder for the plan's audio and adds
+  // the stream to `mux`. False with `*error` set on failure.
+  bool Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux, std::string* error);
 
   // `baseUs` is the container start, `startUs` the requested cut start
   // (frames before it minus a margin are dropped while the origin is not yet

@@ -127,7 +127,7 @@ int RunCut(const ToolArgs& args) {
   const bool hasVideo = vpar != nullptr;
   const bool hasAudio = apar != nullptr;
   if ((hasVideo && !video.Init(in, src.videoStream, plan.videoEncoder, &mux, threads, tuning.quality, &error)) ||
-      (hasAudio && !audio.Init(in, src.audioStream, plan, &mux, threads, &error)) || !mux.Open(&error)) {
+      (hasAudio && !audio.Init(in, src.audioStream, plan, &mux, &error)) || !mux.Open(&error)) {
     ReportError(error);
     return 1;
   }

@@ -34,7 +34,9 @@ bool VideoPath::Init(AVFormatContext* in, int index, const AVCodec* encoder, Mux
     return false;
   }
   dec_->pkt_timebase = in_->time_base;
-  dec_->thread_count = threads;
+  // Two decoder threads keep up with the encoder; more only add frame
+  // delay and take cores the encoder uses better.
+  dec_->thread_count = threads == 0 ? 2 : std::min(threads, 2);
   dec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
   int err = avcodec_open2(dec_.get(), decoder, nullptr);
   if (err < 0) {
