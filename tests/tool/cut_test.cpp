@@ -109,6 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // Other containers than the source's: usual codecs.
                       CutCase{"flv_h264", "3gp", "h264", "amr_nb", 8000, 1},
                       CutCase{"flv_flv1", "mp4", "h264", "mp3", 22050, 0},
+                      CutCase{"avi_mpeg4", "flv", "h264", "mp3", 22050, 0},
+                      CutCase{"3gp_h263", "flv", "h264", "aac", 22050, 0},
                       CutCase{"mp4_h264", "avi", "h264", "aac", 44100, 0}));
 
 TEST(Cut, AmrPacketsAre32BytesOf160Samples) {
