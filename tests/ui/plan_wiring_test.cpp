@@ -113,3 +113,39 @@ TEST(PlanWiring, StartRefusesEqualTimeWithoutSeconds) {
   EXPECT_EQ(d.messages[0].rfind("Tesmor提示|", 0), 0u) << d.messages[0];
   EXPECT_EQ(d.m_pSplitTask, nullptr);
 }
+
+// Two lines with the same text, one point within reach: the scan deletes the
+// first and does not look at the line that moves up into its place.
+TEST(PlanWiring, DeleteScanSkipsTheLineThatMovesUp) {
+  TestDlg d;
+  d.m_dDuration = 100;
+  AddAt(d, 10);  // 0:00:10
+  d.m_dDuration = 200;
+  AddAt(d, 5);  // 0:00:10 as well
+  ASSERT_EQ(Lines(d), (std::vector<std::string>{"0:00:10", "0:00:10"}));
+  d.m_dDuration = 100;
+  d.m_slider->setValue(14);  // reaches 10, not 5
+  d.OnCommand(1005);
+  EXPECT_EQ(Ticks(d), (std::vector<int>{5}));
+  EXPECT_EQ(d.m_pointBar->Points(), (std::vector<int>{5}));
+  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:00:10"}));
+}
+
+TEST(PlanWiring, PlanInputReadsTheEditsLikeGetDlgItemInt) {
+  TestDlg d;
+  d.m_dDuration = 100;
+  d.OnCommand(1008);
+  win::SetDlgItemText(&d, 1010, "3");
+  win::SetDlgItemText(&d, 1012, "");
+  zantrel::SplitPlanInput in = d.PlanInputFromControls();
+  EXPECT_EQ(in.mode, zantrel::kSplitAverage);
+  EXPECT_EQ(in.parts, 3);
+  EXPECT_EQ(in.secondsPerPart, 0);
+  EXPECT_EQ(in.duration, 100);
+  EXPECT_EQ(zantrel::BuildSplitPlan(in).boundaries, (std::vector<int>{33, 66}));
+  d.OnCommand(1009);
+  win::SetDlgItemText(&d, 1012, "30");
+  in = d.PlanInputFromControls();
+  EXPECT_EQ(in.mode, zantrel::kSplitEqualTime);
+  EXPECT_EQ(zantrel::BuildSplitPlan(in).boundaries, (std::vector<int>{30, 60, 90}));
+}

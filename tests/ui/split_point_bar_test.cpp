@@ -1,11 +1,17 @@
-// The split-point bar: its points, the pixels of its marks, and the parent's
-// background painted under them.
+// The split-point bar: its points, the pixels of its marks, the parent's
+// background painted under them, and its marks on the dialog's slider.
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
+#include <cstdlib>
+#include <initializer_list>
 
+#include "engine/plan.h"
+#include "platform/qt/trackbar.h"
+#include "platform/qt/win_helpers.h"
+#include "tests/ui/test_dialog.h"
 #include "ui/parent_background.h"
 #include "ui/split_point_bar.h"
 
@@ -149,4 +155,64 @@ TEST(ParentBackground, AChildWithoutParentGetsNothing) {
   EXPECT_FALSE(bg.PaintParentBackground(p, nullptr));
   p.end();
   EXPECT_EQ(img.pixel(5, 5), qRgb(7, 7, 7));
+}
+
+// The bar and the slider as the main dialog lays them out: every mark sits
+// on its tick, and both are really drawn there.
+namespace {
+struct DialogWithPoints {
+  explicit DialogWithPoints(std::initializer_list<int> points, int thumb) {
+    d.m_dDuration = 200;
+    win::EnableWindow(d.m_slider, true);
+    for (int p : points) {
+      d.m_slider->setValue(p);
+      d.OnCommand(1004);
+    }
+    d.m_slider->setValue(thumb);
+  }
+  TestDlg d;
+};
+}  // namespace
+
+TEST(SplitPointBarInDialog, MarksSitOnTheSlidersTicks) {
+  DialogWithPoints w({10, 25, 51, 80}, 40);
+  CTrackbar* s = w.d.m_slider;
+  CSplitPointBar* bar = w.d.m_pointBar;
+  ASSERT_EQ(s->geometry(), QRect(19, 356, 322, 43));
+  ASSERT_EQ(bar->geometry(), QRect(27, 373, 307, 7));
+  const QImage img = w.d.grab().toImage().convertToFormat(QImage::Format_RGB32);
+
+  for (int p : {10, 25, 51, 80}) {
+    const int markLeft = bar->x() + CSplitPointBar::MarkLeft(bar->width(), p);
+    const int tick = s->x() + s->TickX(p);
+    EXPECT_LE(std::abs(tick - (27 + 307 * p / 100)), 1) << p;
+    EXPECT_GE(tick, markLeft - 1) << p;
+    EXPECT_LE(tick, markLeft + CSplitPointBar::kMarkWidth) << p;
+    for (int y = bar->y(); y < bar->y() + bar->height(); ++y)
+      for (int x = markLeft; x < markLeft + CSplitPointBar::kMarkWidth; ++x)
+        ASSERT_EQ(img.pixel(x, y), qRgb(0, 0, 0)) << p << " at " << x << "," << y;
+    // The 3 px tick above the channel, in dialog coordinates.
+    for (int i = 0; i < CTrackbar::kInteriorTickLength; ++i)
+      EXPECT_EQ(img.pixel(tick, s->y() + s->TopTickBottom() - i), qRgb(0, 0, 0)) << p;
+  }
+}
+
+// A picture for people: ZANTREL_SHOTS=<folder> ui_tests
+// --gtest_also_run_disabled_tests --gtest_filter='*Screenshot*'
+TEST(Screenshots, DISABLED_SplitPointsOnTheSlider) {
+  DialogWithPoints w({10, 25, 51, 80}, 40);
+  win::SetDlgItemText(&w.d, 1003, zantrel::FormatTime(200));
+  w.d.show();
+  TestDlg::PumpUntil([] { return false; }, 300);
+  const QImage dialog = w.d.grab().toImage();
+  const QRect strip(12, 345, 338, 58);
+  const QImage zoom = dialog.copy(strip).scaled(strip.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  QImage out(std::max(dialog.width(), zoom.width()), dialog.height() + zoom.height() + 8, QImage::Format_RGB32);
+  out.fill(Qt::white);
+  QPainter p(&out);
+  p.drawImage((out.width() - dialog.width()) / 2, 0, dialog);
+  p.drawImage(0, dialog.height() + 8, zoom);
+  p.end();
+  const char* dir = std::getenv("ZANTREL_SHOTS");
+  out.save(QString::fromStdString(std::string(dir ? dir : "/tmp") + "/split-points.png"));
 }
