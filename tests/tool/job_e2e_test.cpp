@@ -143,6 +143,24 @@ struct AudioExpect {
   int channels = 0;   // 0 = not checked
 };
 
+// What the tool writes for a source cut by the form of `ext`: 3gp is AMR-NB
+// 8 kHz mono with H.263 kept at an H.263 size; flv keeps H.264 and Sorenson
+// pictures and MP3 sound (else AAC) at the form's 22050 Hz; every other
+// container keeps the source's codecs, rate and channels.
+struct PieceExpect {
+  std::string videoCodec;
+  AudioExpect audio;
+};
+PieceExpect ExpectedFor(const std::string& ext, const PieceFacts& src) {
+  if (ext == "3gp") return {src.video.codec == "h263" ? "h263" : "h264", {"amr_nb", 8000, 1}};
+  if (ext == "flv") {
+    const bool keepVideo = src.video.codec == "h264" || src.video.codec == "flv1";
+    return {keepVideo ? src.video.codec : "h264",
+            {src.audio.codec == "mp3" ? "mp3" : "aac", 22050, src.audio.channels}};
+  }
+  return {src.video.codec, {src.audio.codec, src.audio.sampleRate, src.audio.channels}};
+}
+
 // Piece k covers [startSec, endSec) of the 6 s source; the last one runs to
 // the source's end.
 void ExpectPiece(const std::string& path, int startSec, int endSec, const AudioExpect& audio) {
@@ -191,16 +209,20 @@ std::vector<ModeCase> Modes() {
   SplitPlanInput average;
   average.mode = kSplitAverage;
   average.parts = 3;
-  SplitPlanInput equalTime;
-  equalTime.mode = kSplitEqualTime;
+  SplitPlanInput equalTime2;
+  equalTime2.mode = kSplitEqualTime;
+  // An exact multiple: three pieces, no empty fourth one.
+  equalTime2.secondsPerPart = 2;
+  SplitPlanInput equalTime4 = equalTime2;
   // 6 s in pieces of 4 s leaves a 2 s remainder as its own last piece.
-  equalTime.secondsPerPart = 4;
+  equalTime4.secondsPerPart = 4;
   SplitPlanInput custom;
   custom.mode = kSplitCustom;
   // 20 % and 70 % of 6 s are 1.2 s and 4.2 s: cut at 1 and 4.
   custom.splitPoints = {20, 70};
   return {{"Average3", average, {0, 2, 4, 6}},
-          {"EqualTime4", equalTime, {0, 4, 6}},
+          {"EqualTime2", equalTime2, {0, 2, 4, 6}},
+          {"EqualTime4", equalTime4, {0, 4, 6}},
           {"Custom20And70", custom, {0, 1, 4, 6}}};
 }
 
@@ -218,6 +240,11 @@ TEST_P(SplitEachClip, PiecesAreNamedCutAndComplete) {
   ASSERT_EQ(duration, 6);
   SplitPlanInput in = mode.input;
   in.duration = duration;
+  if (in.mode == kSplitCustom) {
+    // The cut times are the points' slider times, as the dialog shows them.
+    for (std::size_t i = 0; i < in.splitPoints.size(); ++i)
+      ASSERT_EQ(PositionToSeconds(in.splitPoints[i], in.duration), mode.cuts[i + 1]);
+  }
 
   TempDir out;
   const std::string folder = out.File("pieces");
@@ -231,15 +258,9 @@ TEST_P(SplitEachClip, PiecesAreNamedCutAndComplete) {
   const std::size_t pieces = mode.cuts.size() - 1;
   ASSERT_EQ(o.runs.size(), pieces);
 
-  AudioExpect audio;
-  if (ext == "3gp") {
-    audio = {"amr_nb", 8000, 1};
-  } else if (ext == "flv") {
-    audio = {"", 22050, 0};
-  } else {
-    // The general form keeps the source's rate.
-    audio = {"", ReadPiece(clip.path).audio.sampleRate, 0};
-  }
+  const PieceFacts src = ReadPiece(clip.path);
+  ASSERT_TRUE(src.video.present && src.audio.present);
+  const PieceExpect want = ExpectedFor(ext, src);
 
   for (std::size_t i = 0; i < pieces; ++i) {
     const CToolProcess& run = *o.runs[i];
@@ -261,7 +282,11 @@ TEST_P(SplitEachClip, PiecesAreNamedCutAndComplete) {
       EXPECT_FALSE(Contains(run.commandLine, "-ar ")) << run.commandLine;
     }
     ExpectRunSucceeded(run);
-    ExpectPiece(name, a, b, audio);
+    ExpectPiece(name, a, b, want.audio);
+    const PieceFacts p = ReadPiece(name);
+    EXPECT_EQ(p.video.codec, want.videoCodec);
+    EXPECT_EQ(p.video.width, src.video.width);
+    EXPECT_EQ(p.video.height, src.video.height);
   }
   // Only the pieces: no temporary file is left behind.
   std::size_t entries = 0;
@@ -280,7 +305,7 @@ INSTANTIATE_TEST_SUITE_P(ClipsAndModes, SplitEachClip,
                                                               ClipCase{"mp4_h264", "mp4"},
                                                               ClipCase{"3gp_h263", "3gp"},
                                                               ClipCase{"avi_mpeg4", "avi"}),
-                                            ::testing::Values(0, 1, 2)),
+                                            ::testing::Values(0, 1, 2, 3)),
                          CaseName);
 
 // ---------------------------------------------------------------------------
