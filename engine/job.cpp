@@ -1,5 +1,8 @@
 #include "engine/job.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -127,7 +130,8 @@ std::string CToolProcess::DescribeFailure() const {
   if (!started) return head + "无法启动 ZantrelCore（" + startError + "）";
   if (waitStatus == -1) return head + "ZantrelCore 未结束";
   if (!WIFEXITED(waitStatus) || WEXITSTATUS(waitStatus) != 0) {
-    return head + "ZantrelCore 异常结束（" + DescribeWaitStatus(waitStatus) + "）";
+    return head + "ZantrelCore 异常结束（" + DescribeWaitStatus(waitStatus) + "）" +
+           (toolMessage.empty() ? std::string() : "：" + toolMessage);
   }
   if (!outputExists) return head + "没有生成输出文件 " + outputPath;
   return std::string();
@@ -242,6 +246,34 @@ void CSplitTask::SplitThreadProc() {
   if (!cancelled_ && onDone_) onDone_(*this);
 }
 
+namespace {
+// Owner of the in-memory file that takes one run's standard output and error.
+struct ToolOutput {
+  int fd = ::memfd_create("zantrel-tool-output", MFD_CLOEXEC);
+  ToolOutput() = default;
+  ToolOutput(const ToolOutput&) = delete;
+  ToolOutput& operator=(const ToolOutput&) = delete;
+  ~ToolOutput() {
+    if (fd >= 0) ::close(fd);
+  }
+  // The last non-empty line, at most 300 bytes of it.
+  std::string LastLine() const {
+    if (fd < 0) return {};
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    const off_t from = size > 4096 ? size - 4096 : 0;
+    std::string text(static_cast<std::size_t>(size - from), '\0');
+    const ssize_t n = ::pread(fd, text.data(), text.size(), from);
+    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+      text.pop_back();
+    const std::size_t nl = text.find_last_of('\n');
+    std::string line = nl == std::string::npos ? text : text.substr(nl + 1);
+    if (line.size() > 300) line.resize(300);
+    return line;
+  }
+};
+}  // namespace
+
 int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment,
                                const std::string& outputPath) {
   auto run = std::make_shared<CToolProcess>();
@@ -249,6 +281,7 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment,
   run->commandLine = commandLine;
   run->outputPath = outputPath;
 
+  ToolOutput output;
   ChildProcess child;
   {
     // Started under the lock, so Pause and the destructor see either no
@@ -258,6 +291,9 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment,
     LaunchOptions options;
     options.programDir = programDir_;
     options.quiet = true;
+    // The tool's own words on a failure go to a private in-memory file, so
+    // the user can be told why a piece failed.
+    options.outputFd = output.fd;
     options.extraEnv = env_;
     std::string error;
     run->started = child.Start(commandLine, options, &error);
@@ -286,6 +322,7 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment,
     child_ = nullptr;
     run->waitStatus = child.Wait();
     run->outputExists = outputExists;
+    run->toolMessage = output.LastLine();
   }
   return 1;
 }

@@ -60,6 +60,7 @@ struct CToolProcess {
   std::string startError;     // why not, when !started
   int waitStatus = -1;        // raw wait status once ended
   bool outputExists = false;  // the output file exists after the run
+  std::string toolMessage;    // the tool's last line of output, if it wrote one
   // True when the run counts as failed: not started, non-zero exit or
   // killed, or no output file.
   bool Failed() const;

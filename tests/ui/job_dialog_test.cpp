@@ -142,6 +142,8 @@ TEST(JobDialog, UnwritableOutputFolderEndsWithTheFailureMessage) {
   EXPECT_EQ(d.doneDialogs, 0);
   EXPECT_NE(Status(d), "分割完成");
   EXPECT_TRUE(fs::exists(clip));  // the source is untouched
+  // The tool's own reason reaches the user.
+  EXPECT_NE(d.messages[0].find("：ZantrelCore: "), std::string::npos) << d.messages[0];
 }
 
 TEST(JobDialog, ProgressReportsMoveTheBarAndTheStatus) {
