@@ -30,7 +30,7 @@ void Save(QWidget& w, const std::string& name) {
   w.grab().save(QString::fromStdString(ShotDir() + "/" + name));
 }
 std::string Clip(const std::string& dir, int seconds) {
-  const std::string shared = "/work/shared/media/bun33s.flv";
+  const std::string shared = std::string(ZANTREL_SOURCE_DIR) + "/../shared/media/bun33s.flv";
   if (fs::exists(shared)) return shared;
   const std::string out = dir + "/clip.flv";
   zantrel::ChildProcess p;
