@@ -60,5 +60,5 @@ void CSplitterDlg::OnHScroll() {
   m_strPosText = zantrel::FormatTime(static_cast<int>(seconds));
   UpdateData(false);
   win::MoveWindow(m_posLabel, pos * 290 / 100 + 20, 380, 43, 20);
-  update(QRect(20, 380, 320, 20));
+  win::InvalidateRect(this, QRect(20, 380, 320, 20));  // 20,380 .. 340,400
 }

@@ -7,6 +7,9 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <string_view>
+#include <vector>
+
 #include "platform/codepage.h"
 
 namespace win {
@@ -21,28 +24,25 @@ void MessageBox(QWidget* owner, const std::string& text, const std::string& capt
 }
 
 std::string QtFilterFromWin(const std::string& winFilter) {
-  // Pairs of description and patterns, separated (and ended) by '|'.
-  std::string out, field, desc;
-  bool haveDesc = false;
-  for (char c : winFilter + "|") {
-    if (c != '|') {
-      field += c;
-      continue;
-    }
-    if (!haveDesc) {
-      desc = field;
-      haveDesc = !field.empty();
-    } else {
-      std::string pats = field;
-      for (char& p : pats)
-        if (p == ';') p = ' ';
-      if (!out.empty()) out += ";;";
-      // Qt reads the patterns from the last parentheses; keep the
-      // description whole and add them once more.
-      out += desc + " (" + pats + ")";
-      haveDesc = false;
-    }
-    field.clear();
+  // Fields separated by '|' (a trail byte that looks like one is not), read
+  // as pairs of description and patterns. As with the NUL-separated list the
+  // bars stand for, an empty description ends the list.
+  std::vector<std::string> fields(1);
+  for (std::size_t i = 0; i < winFilter.size();) {
+    const std::size_t n = zantrel::CharLength(std::string_view(winFilter).substr(i));
+    if (n == 1 && winFilter[i] == '|') fields.emplace_back();
+    else fields.back().append(winFilter, i, n);
+    i += n;
+  }
+  std::string out;
+  for (std::size_t i = 0; i + 1 < fields.size() && !fields[i].empty(); i += 2) {
+    std::string pats = fields[i + 1];
+    for (char& p : pats)
+      if (p == ';') p = ' ';
+    if (!out.empty()) out += ";;";
+    // Qt reads the patterns from the last parentheses; keep the
+    // description whole and add them once more.
+    out += fields[i] + " (" + pats + ")";
   }
   return out;
 }

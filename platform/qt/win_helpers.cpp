@@ -7,8 +7,9 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QWidget>
+#include <QRect>
 #include <cctype>
-#include <cstdlib>
+#include <climits>
 
 #include "platform/codepage.h"
 #include "platform/qt/dialog_template.h"
@@ -64,8 +65,46 @@ void SetDlgItemText(QWidget* parent, int id, const std::string& text) {
   SetWindowText(GetDlgItem(parent, id), text);
 }
 
-int AtoiText(const std::string& text) { return std::atoi(text.c_str()); }
-int GetDlgItemInt(QWidget* parent, int id) { return AtoiText(GetDlgItemText(parent, id)); }
+namespace {
+// Leading blanks, an optional sign, decimal digits. *overflow tells whether
+// the value left the int range (the result is then saturated).
+int ReadInt(const std::string& text, bool* overflow) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long v = 0;
+  *overflow = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    v = v * 10 + (text[i] - '0');
+    if (v > static_cast<long long>(INT_MAX) + 1) {
+      *overflow = true;
+      break;
+    }
+  }
+  if (negative) v = -v;
+  if (v > INT_MAX) {
+    *overflow = true;
+    return INT_MAX;
+  }
+  if (v < INT_MIN) {
+    *overflow = true;
+    return INT_MIN;
+  }
+  return static_cast<int>(v);
+}
+}  // namespace
+
+int AtoiText(const std::string& text) {
+  bool overflow;
+  return ReadInt(text, &overflow);
+}
+
+int GetDlgItemInt(QWidget* parent, int id) {
+  bool overflow;
+  const int v = ReadInt(GetDlgItemText(parent, id), &overflow);
+  return overflow ? 0 : v;
+}
 
 void EnableWindow(QWidget* w, bool enable) {
   if (w) w->setEnabled(enable);
@@ -84,6 +123,11 @@ void MoveWindow(QWidget* w, int x, int y, int cx, int cy) {
   if (!w) return;
   w->setGeometry(x, y, cx, cy);
   w->update();
+}
+
+void InvalidateRect(QWidget* w, const QRect& r) {
+  // Qt always paints the background under a widget's update area first.
+  if (w) w->update(r);
 }
 
 int ListBoxCount(QWidget* lb) {
