@@ -5,25 +5,15 @@
 #include <vector>
 
 #include "tool/console.h"
+#include "tool/decoder.h"
 
 namespace zantrel::tool {
 
 bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux, std::string* error) {
   in_ = in->streams[index];
   mux_ = mux;
-  const AVCodec* decoder = avcodec_find_decoder(in_->codecpar->codec_id);
-  dec_.reset(avcodec_alloc_context3(decoder));
-  if (!dec_ || avcodec_parameters_to_context(dec_.get(), in_->codecpar) < 0) {
-    *error = "cannot set up the audio decoder";
-    return false;
-  }
-  dec_->pkt_timebase = in_->time_base;
-  dec_->thread_count = 1;  // audio decoding is cheap; threads would only add delay
-  int err = avcodec_open2(dec_.get(), decoder, nullptr);
-  if (err < 0) {
-    *error = "cannot open the audio decoder: " + AvErrorText(err);
-    return false;
-  }
+  // Audio decoding is cheap; threads would only add delay.
+  if (!OpenDecoder(in_, 1, 0, "audio", &dec_, error)) return false;
   outRate_ = plan.sampleRate;
   av_channel_layout_default(&outLayout_, plan.channels);
   outTb_ = {1, outRate_};
@@ -62,7 +52,7 @@ bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxe
     enc_->bit_rate = plan.audioBitRate;
     enc_->time_base = outTb_;
     if (mux->globalHeader()) enc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    err = avcodec_open2(enc_.get(), encoder, nullptr);
+    const int err = avcodec_open2(enc_.get(), encoder, nullptr);
     if (err < 0) {
       *error = std::string("cannot open the audio encoder ") + encoder->name + ": " + AvErrorText(err);
       return false;

@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include "tool/console.h"
+#include "tool/decoder.h"
 
 namespace zantrel::tool {
 namespace {
@@ -27,22 +28,11 @@ bool VideoPath::Init(AVFormatContext* in, int index, const AVCodec* encoder, Mux
                      int quality, std::string* error) {
   in_ = in->streams[index];
   mux_ = mux;
-  const AVCodec* decoder = avcodec_find_decoder(in_->codecpar->codec_id);
-  dec_.reset(avcodec_alloc_context3(decoder));
-  if (!dec_ || avcodec_parameters_to_context(dec_.get(), in_->codecpar) < 0) {
-    *error = "cannot set up the video decoder";
-    return false;
-  }
-  dec_->pkt_timebase = in_->time_base;
   // Two decoder threads keep up with the encoder; more only add frame
   // delay and take cores the encoder uses better.
-  dec_->thread_count = threads == 0 ? 2 : std::min(threads, 2);
-  dec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-  int err = avcodec_open2(dec_.get(), decoder, nullptr);
-  if (err < 0) {
-    *error = "cannot open the video decoder: " + AvErrorText(err);
+  if (!OpenDecoder(in_, threads == 0 ? 2 : std::min(threads, 2), FF_THREAD_FRAME | FF_THREAD_SLICE,
+                   "video", &dec_, error))
     return false;
-  }
 
   AVRational rate = av_guess_frame_rate(in, in_, nullptr);
   if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 240) rate = {25, 1};
@@ -78,7 +68,7 @@ bool VideoPath::Init(AVFormatContext* in, int index, const AVCodec* encoder, Mux
     enc_->max_b_frames = 0;
     if (encoder->capabilities & AV_CODEC_CAP_SLICE_THREADS) enc_->thread_count = threads;
   }
-  err = avcodec_open2(enc_.get(), encoder, &opts);
+  const int err = avcodec_open2(enc_.get(), encoder, &opts);
   av_dict_free(&opts);
   if (err < 0) {
     *error = std::string("cannot open the video encoder ") + encoder->name + ": " + AvErrorText(err);
