@@ -166,7 +166,10 @@ const Clip& GetClip(const std::string& name) {
 }
 
 ToolProcess::ToolProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
-  Spawned s = Spawn(ZANTREL_BIN_DIR "/ZantrelCore", args, extraEnv, false);
+  // ZANTREL_TOOL_UNDER_TEST runs another build of the tool (a sanitizer
+  // build, say) through the same tests.
+  const char* other = getenv("ZANTREL_TOOL_UNDER_TEST");
+  Spawned s = Spawn(other && *other ? other : ZANTREL_BIN_DIR "/ZantrelCore", args, extraEnv, false);
   pid_ = s.pid;
   outFd_ = s.outFd;
 }
