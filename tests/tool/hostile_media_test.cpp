@@ -175,6 +175,13 @@ TEST(HostileMedia, MutatedFilesNeverCrashOrHangTheProbeOrTheCut) {
     }
     std::remove(out.c_str());
     std::remove(src.c_str());
+    if ((i + 1) % 50 == 0) {
+      // Running figures, so a long one-off run that is stopped still tells.
+      std::printf("  %ld files done:", i + 1);
+      for (const auto& [k, v] : counts) std::printf(" %s=%d;", k.c_str(), v);
+      std::printf("\n");
+      std::fflush(stdout);
+    }
   }
   for (const auto& name : dir.List()) ADD_FAILURE() << "left behind: " << name;
   std::ostringstream summary;
