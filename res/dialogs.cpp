@@ -39,13 +39,16 @@ const DialogTemplate& MainDialog() {
           {1005, C::Button, "删除分割点", 105, 238, 50, 14, kButton},
           {1006, C::Static, "00:00", 13, 219, 27, 8, kLabel},
           {-1, C::Button, "选择分割模式", 202, 43, 156, 140, kGroupBox},
-          {1007, C::Button, "自定义分割", 209, 103, 50, 10, kAutoRadio | kGroup},
-          {1008, C::Button, "平均分割", 209, 55, 37, 10, kAutoRadio},
-          {1009, C::Button, "等时间分割", 209, 77, 44, 10, kAutoRadio},
+          // The three modes and the "段" label are wider than the original's
+          // (50, 37, 44 and 8 units): the room to their right is free, and a
+          // translated text needs it.
+          {1007, C::Button, "自定义分割", 209, 103, 90, 10, kAutoRadio | kGroup},
+          {1008, C::Button, "平均分割", 209, 55, 90, 10, kAutoRadio},
+          {1009, C::Button, "等时间分割", 209, 77, 90, 10, kAutoRadio},
           {1026, C::Static, "平均分割成", 220, 66, 35, 8, kLabel},
           {1010, C::Edit, "", 255, 65, 31, 13, kEditBox | kNumber},
           {1011, C::UpDown, "", 285, 65, 7, 13, kBuddyInt | kArrowKeys | kAutoBuddy},
-          {1027, C::Static, "段", 313, 68, 8, 8, kLabel},
+          {1027, C::Static, "段", 313, 68, 30, 8, kLabel},
           {1028, C::Static, "每", 220, 90, 8, 8, kLabel},
           {1012, C::Edit, "", 230, 88, 31, 13, kEditBox | kNumber},
           {1029, C::Static, "秒分割成一段", 264, 90, 42, 8, kLabel},
