@@ -2,22 +2,31 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
+#include <string>
 
 std::vector<LanguageEntry> ReadLanguageList(const std::string& path, zantrel::CodePage cp) {
   std::vector<LanguageEntry> entries;
   std::ifstream in(path, std::ios::binary);
   if (!in) return entries;
-  const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::size_t pos = 0;
-  while (pos < data.size()) {
-    const std::size_t lf = data.find('\n', pos);
-    const std::size_t end = lf == std::string::npos ? data.size() : lf;
-    std::string line = data.substr(pos, end - pos);
-    pos = lf == std::string::npos ? data.size() : lf + 1;
+  std::string line;
+  for (;;) {
+    // One line, read no further than the longest one taken plus its CR, so
+    // an endless line costs nothing.
+    line.clear();
+    bool any = false, lf = false;
+    for (int c; (c = in.get()) != std::char_traits<char>::eof();) {
+      any = true;
+      if (c == '\n') {
+        lf = true;
+        break;
+      }
+      line.push_back(static_cast<char>(c));
+      if (line.size() > kMaxLanguageLine + 1) break;
+    }
+    if (!any) break;
     // Text-mode reading drops the CR of a CR LF pair, so it never counts
     // toward the line's length.
-    if (lf != std::string::npos && !line.empty() && line.back() == '\r') line.pop_back();
+    if (lf && !line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() > kMaxLanguageLine) break;
     // The entry is a C string to everything downstream: it ends at a NUL.
     line.resize(std::min(line.size(), line.find('\0')));

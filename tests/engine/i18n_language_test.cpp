@@ -215,6 +215,13 @@ TEST_F(LanguageTest, ListLineLengthLimitCountsNoCr) {
   EXPECT_EQ(e[1].name, "b");
   e = List("a|A\n" + l1024);
   EXPECT_EQ(e.size(), 1u);
+  e = List("a|A\n" + std::string(1 << 22, 'x') + "\nb|B\n");
+  EXPECT_EQ(e.size(), 1u);
+  // A CR that ends no line is part of the text; a NUL ends the entry.
+  e = List("a|A\rB\nc|C" + std::string(1, '\0') + "D\n");
+  ASSERT_EQ(e.size(), 2u);
+  EXPECT_EQ(e[0].text, "A\rB");
+  EXPECT_EQ(e[1].text, "C");
 }
 
 TEST_F(LanguageTest, GbkListTrailByte7CIsNoSeparator) {
