@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include "platform/qt/win_helpers.h"
 #include "res/dialogs.h"
 #include "res/menus.h"
+#include "tests/engine/platform_gbk_locale.h"
 #include "tests/ui/test_dialog.h"
 #include "ui/split_done_dlg.h"
 
@@ -241,6 +243,28 @@ TEST_F(LanguageUi, LanguagePopupShowsItemsAndMarksByteForByte) {
     QTest::keyClick(m, Qt::Key_Return);
   });
   EXPECT_EQ(d.aboutBoxes, 1);
+}
+
+TEST_F(LanguageUi, GbkListUnderGbkLocaleShowsItsCharacters) {
+  zantrel_test::GbkLocale gbk;
+  if (!gbk.active()) GTEST_SKIP() << "no GBK locale could be built";
+  // "皘" is B0 7C: its trail byte must not end the name.
+  WriteAll(dir_ / "ZantrelLang.lst", "\xB0\x7C\xD6\xD0|\xB0\x7C\xD6\xD0 (GBK)\r\n");
+  WriteAll(dir_ / "Language" / "\xB0\x7C\xD6\xD0.ini",
+           "[CDialog]\nIDD_102_1016=\xBF\xAA\xCA\xBC!\n[CMenu]\nIDM_128_0=\xCE\xC4(&F)\n");
+  Start("");
+  TestDlg d;
+  d.show();
+  std::vector<std::string> shown;
+  WithPopupOpen(g_pMenuWnd, 2, [&](QMenu* m) {
+    ASSERT_NE(m, nullptr);
+    for (QAction* a : m->actions()) shown.push_back(a->text().toStdString());
+  });
+  EXPECT_EQ(shown, (std::vector<std::string>{"自动选择", "", "皘中 (GBK)"}));
+  d.OnCommand(2000);
+  EXPECT_EQ(GetCurrentLanguage(), "\xB0\x7C\xD6\xD0");
+  EXPECT_EQ(qobject_cast<QAbstractButton*>(d.GetDlgItem(1016))->text().toStdString(), "开始!");
+  EXPECT_EQ(MenuText(0, zantrel::MF_BYPOSITION), "\xCE\xC4(&F)");
 }
 
 TEST_F(LanguageUi, SplitDoneDialogTranslatesButKeepsItsPictureAndCaption) {
