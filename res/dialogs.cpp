@@ -39,9 +39,8 @@ const DialogTemplate& MainDialog() {
           {1005, C::Button, "删除分割点", 105, 238, 50, 14, kButton},
           {1006, C::Static, "00:00", 13, 219, 27, 8, kLabel},
           {-1, C::Button, "选择分割模式", 202, 43, 156, 140, kGroupBox},
-          // The three modes and the "段" label are wider than the original's
-          // (50, 37, 44 and 8 units): the room to their right is free, and a
-          // translated text needs it.
+          // The three modes and the "段" label reach into the free room on
+          // their right: translated texts are longer than the Chinese ones.
           {1007, C::Button, "自定义分割", 209, 103, 90, 10, kAutoRadio | kGroup},
           {1008, C::Button, "平均分割", 209, 55, 90, 10, kAutoRadio},
           {1009, C::Button, "等时间分割", 209, 77, 90, 10, kAutoRadio},
