@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/globals.h"
 #include "platform/codepage.h"
 #include "platform/ini.h"
 #include "platform/path.h"
+
+std::string g_strLanguageFile;
+std::string g_strLanguage;
 
 namespace {
 constexpr std::uint32_t kValueBuffer = 1000;
@@ -33,19 +35,20 @@ bool SameIgnoringCase(const std::string& a, const std::string& b, zantrel::CodeP
 }
 }  // namespace
 
-void SetLanguage(std::string name) {
+void SetLanguage(const std::string& programDir, std::string name) {
+  const std::string langSetIni = programDir + "lang_set.ini";
   if (name.empty()) {
     // An empty "Language" value present in the file stays empty: only a
     // missing file or key gives the default.
     std::vector<char> buf(kValueBuffer, '\0');
     GetPrivateProfileStringA("Setting", "Language", "Chinese_Simplified", buf.data(),
-                             kValueBuffer, g_strLangSetIni.c_str());
+                             kValueBuffer, langSetIni.c_str());
     name = buf.data();
   }
-  g_strLanguageFile = LanguageFilePath(g_strAppDir, name);
+  g_strLanguageFile = LanguageFilePath(programDir, name);
   g_strLanguage = name;
   // Written on every call so the choice survives even an abnormal end.
-  WritePrivateProfileStringA("Setting", "Language", name.c_str(), g_strLangSetIni.c_str());
+  WritePrivateProfileStringA("Setting", "Language", name.c_str(), langSetIni.c_str());
 }
 
 std::string GetCurrentLanguage() { return g_strLanguage; }
@@ -56,9 +59,9 @@ bool IsSafeLanguageName(const std::string& name, zantrel::CodePage cp) {
          name.find("..") == std::string::npos;
 }
 
-std::string LanguageFilePath(const std::string& appDir, const std::string& name) {
+std::string LanguageFilePath(const std::string& programDir, const std::string& name) {
   if (!IsSafeLanguageName(name)) return {};
-  const std::string folder = appDir + "Language" + zantrel::kPathSepStr;
+  const std::string folder = programDir + "Language" + zantrel::kPathSepStr;
   const std::string fileName = name + ".ini";
   const std::string exact = folder + fileName;
   std::error_code ec;

@@ -9,7 +9,6 @@
 #include "i18n/menu_translate.h"
 #include "platform/codepage.h"
 #include "platform/qt/dialog_base.h"
-#include "res/menus.h"
 
 CMenuWnd* g_pMenuWnd = nullptr;
 
@@ -65,23 +64,25 @@ void FillPopup(QMenu& out, const zantrel::CMenu& menu) {
 }
 }  // namespace
 
-CMenuWnd::CMenuWnd(CDialogBase* owner, const std::string& appDir)
-    : QWidget(owner), m_owner(owner), m_menu(res::LoadMainMenu()) {
+CMenuWnd::CMenuWnd(CDialogBase* owner, std::unique_ptr<zantrel::CMenu> menu,
+                   const std::string& programDir)
+    : QWidget(owner), m_owner(owner), m_menu(std::move(menu)) {
   if (!g_pMenuWnd) g_pMenuWnd = this;
   setMouseTracking(true);
   // Translated before the language items exist, so they show the list's own
   // texts until the first change of language.
   TranslateMenu(*m_menu, kMenuNumber);
-  BuildMenuBar(appDir);
+  BuildMenuBar(programDir);
 }
 
 CMenuWnd::~CMenuWnd() {
   if (g_pMenuWnd == this) g_pMenuWnd = nullptr;
 }
 
-void CMenuWnd::BuildMenuBar(const std::string& appDir) {
+void CMenuWnd::BuildMenuBar(const std::string& programDir) {
   if (zantrel::CMenu* popup = m_menu->GetSubMenu(kLanguagePopup))
-    m_vecLanguages = AppendLanguageItems(*popup, ReadLanguageList(appDir + kLanguageListFile));
+    m_vecLanguages =
+        AppendLanguageItems(*popup, ReadLanguageList(programDir + kLanguageListFile));
   int left = 0;
   for (int i = 0; i < m_menu->GetMenuItemCount(); ++i) {
     Cell c;

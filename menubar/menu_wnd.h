@@ -13,16 +13,18 @@
 #include <vector>
 
 #include "platform/menu.h"
-#include "ui/parent_background.h"
+#include "platform/qt/parent_background.h"
 
 class CDialogBase;
 
 class CMenuWnd : public QWidget {
   Q_OBJECT
  public:
-  // Reads the language list from `appDir` (the program folder, with its
-  // trailing separator).
-  CMenuWnd(CDialogBase* owner, const std::string& appDir);
+  // `menu` is menu 141 as loaded from the resources; the bar takes it,
+  // translates it and appends the items of the language list read from
+  // `programDir` (the program folder, with its trailing separator).
+  CMenuWnd(CDialogBase* owner, std::unique_ptr<zantrel::CMenu> menu,
+           const std::string& programDir);
   ~CMenuWnd() override;
 
   int CellCount() const { return static_cast<int>(m_cells.size()); }
@@ -52,7 +54,7 @@ class CMenuWnd : public QWidget {
   void leaveEvent(QEvent*) override;
 
  private:
-  void BuildMenuBar(const std::string& appDir);
+  void BuildMenuBar(const std::string& programDir);
   int CellAt(const QPoint& p) const;
   CDialogBase* m_owner;
   CParentBackground m_background;

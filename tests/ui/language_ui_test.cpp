@@ -16,14 +16,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/globals.h"
 #include "i18n/language.h"
 #include "menubar/menu_wnd.h"
 #include "platform/qt/dialog_template.h"
 #include "platform/qt/win_helpers.h"
 #include "res/dialogs.h"
 #include "res/menus.h"
-#include "tests/engine/platform_gbk_locale.h"
+#include "tests/platform/gbk_locale.h"
 #include "tests/ui/test_dialog.h"
 #include "ui/split_done_dlg.h"
 
@@ -65,13 +64,12 @@ class LanguageUi : public ::testing::Test {
     char tmpl[] = "/tmp/zantrel-langui-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
-    g_strAppDir = dir_.string() + "/";
-    g_strLangSetIni = g_strAppDir + "lang_set.ini";
+    prog_ = dir_.string() + "/";
+    TestDlg::programDir = prog_;
   }
   void TearDown() override {
     fs::remove_all(dir_);
-    g_strAppDir.clear();
-    g_strLangSetIni.clear();
+    TestDlg::programDir.clear();
     g_strLanguageFile.clear();
     g_strLanguage.clear();
   }
@@ -83,9 +81,10 @@ class LanguageUi : public ::testing::Test {
   }
   void Start(const std::string& saved) {
     if (!saved.empty()) WriteAll(dir_ / "lang_set.ini", "[Setting]\nLanguage=" + saved + "\n");
-    SetLanguage("");
+    SetLanguage(prog_, "");
   }
   fs::path dir_;
+  std::string prog_;
 };
 }  // namespace
 
@@ -112,7 +111,7 @@ TEST_F(LanguageUi, SimplifiedChineseFileEqualsTheBuiltInTexts) {
       if (auto* w = qobject_cast<QWidget*>(o)) builtIn.push_back(win::GetWindowText(w));
   }
   Ship();
-  SetLanguage("Chinese_Simplified");
+  SetLanguage(prog_, "Chinese_Simplified");
   TestDlg d;
   std::vector<std::string> shipped;
   for (QObject* o : d.children())
@@ -202,7 +201,7 @@ TEST_F(LanguageUi, EmptyListAndEmptyNamesChooseSafely) {
   // climbing out of the folder translates nothing.
   WriteAll(dir_ / "ZantrelLang.lst", "no bar\n../Language/English|Sneaky\n");
   WriteAll(dir_ / "lang_set.ini", "[Setting]\nLanguage=\n");
-  SetLanguage("");
+  SetLanguage(prog_, "");
   TestDlg d;
   EXPECT_EQ(Txt(&d, 1016), "开始");  // empty name: "Language/.ini", nothing
   d.OnCommand(2001);

@@ -8,13 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "app/globals.h"
 #include "i18n/language.h"
 #include "i18n/language_list.h"
 #include "i18n/menu_translate.h"
 #include "platform/codepage.h"
 #include "platform/menu.h"
-#include "tests/engine/platform_gbk_locale.h"
+#include "tests/platform/gbk_locale.h"
 
 namespace fs = std::filesystem;
 using namespace zantrel;
@@ -38,13 +37,10 @@ class LanguageTest : public ::testing::Test {
     char tmpl[] = "/tmp/zantrel-lang-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
-    g_strAppDir = dir_.string() + "/";
-    g_strLangSetIni = g_strAppDir + "lang_set.ini";
+    prog_ = dir_.string() + "/";
   }
   void TearDown() override {
     fs::remove_all(dir_);
-    g_strAppDir.clear();
-    g_strLangSetIni.clear();
     g_strLanguageFile.clear();
     g_strLanguage.clear();
   }
@@ -53,7 +49,7 @@ class LanguageTest : public ::testing::Test {
   }
   std::vector<LanguageEntry> List(const std::string& body, CodePage cp = CodePage::Utf8) {
     WriteAll(dir_ / "ZantrelLang.lst", body);
-    return ReadLanguageList(g_strAppDir + "ZantrelLang.lst", cp);
+    return ReadLanguageList(prog_ + "ZantrelLang.lst", cp);
   }
   // Menu 141 as the bar holds it before the language items.
   static std::unique_ptr<CMenu> Menu141() {
@@ -74,6 +70,7 @@ class LanguageTest : public ::testing::Test {
     return bar;
   }
   fs::path dir_;
+  std::string prog_;
 };
 }  // namespace
 
@@ -81,8 +78,8 @@ TEST_F(LanguageTest, FileLookupStaysInTheLanguageFolderAndIgnoresLetterCase) {
   Lang("English", "[CDialog]\nIDD_102_1016=Start\n");
   // A name in another letter case finds the file; the name itself is kept,
   // so the check mark (byte for byte) goes to no item.
-  SetLanguage("english");
-  EXPECT_EQ(g_strLanguageFile, g_strAppDir + "Language/English.ini");
+  SetLanguage(prog_, "english");
+  EXPECT_EQ(g_strLanguageFile, prog_ + "Language/English.ini");
   EXPECT_EQ(GetCurrentLanguage(), "english");
   std::string text;
   EXPECT_TRUE(LookUpLanguageText("CDialog", DialogKey(102, 1016), text));
@@ -90,16 +87,16 @@ TEST_F(LanguageTest, FileLookupStaysInTheLanguageFolderAndIgnoresLetterCase) {
 
   // The exact name wins over a case variant; a missing one keeps its path.
   Lang("ENGLISH", "[CDialog]\nIDD_102_1016=START\n");
-  EXPECT_EQ(LanguageFilePath(g_strAppDir, "ENGLISH"), g_strAppDir + "Language/ENGLISH.ini");
-  EXPECT_EQ(LanguageFilePath(g_strAppDir, "Klingon"), g_strAppDir + "Language/Klingon.ini");
-  EXPECT_EQ(LanguageFilePath(g_strAppDir, ""), g_strAppDir + "Language/.ini");
+  EXPECT_EQ(LanguageFilePath(prog_, "ENGLISH"), prog_ + "Language/ENGLISH.ini");
+  EXPECT_EQ(LanguageFilePath(prog_, "Klingon"), prog_ + "Language/Klingon.ini");
+  EXPECT_EQ(LanguageFilePath(prog_, ""), prog_ + "Language/.ini");
 
   // Names that would climb out of the folder reach no file at all, even one
   // that exists there; the choice is still recorded as given.
   WriteAll(dir_ / "secret.ini", "[CDialog]\nIDD_102_1016=leaked\n");
   for (const std::string bad : {"../secret", "..", "a/b", "/etc/passwd", "..\\secret", "x..y"}) {
     EXPECT_FALSE(IsSafeLanguageName(bad)) << bad;
-    SetLanguage(bad);
+    SetLanguage(prog_, bad);
     EXPECT_EQ(g_strLanguageFile, "") << bad;
     EXPECT_EQ(g_strLanguage, bad);
     EXPECT_FALSE(LookUpLanguageText("CDialog", DialogKey(102, 1016), text)) << bad;
@@ -111,14 +108,14 @@ TEST_F(LanguageTest, FileLookupStaysInTheLanguageFolderAndIgnoresLetterCase) {
 }
 
 TEST_F(LanguageTest, NoLanguageFolderAndEmptyValuesTranslateNothing) {
-  SetLanguage("");
+  SetLanguage(prog_, "");
   EXPECT_EQ(GetCurrentLanguage(), "Chinese_Simplified");
   std::string text = "kept";
   EXPECT_FALSE(LookUpLanguageText("CDialog", DialogKey(102, 1016), text));
   EXPECT_EQ(text, "kept");
 
   Lang("Empty", "[CDialog]\nIDD_102_1016=\nIDD_102_-1=模式\n[CMenu]\nIDM_128_0=\n");
-  SetLanguage("Empty");
+  SetLanguage(prog_, "Empty");
   EXPECT_FALSE(LookUpLanguageText("CDialog", "IDD_102_1016", text));
   EXPECT_TRUE(LookUpLanguageText("CDialog", "IDD_102_-1", text));
   EXPECT_EQ(text, "模式");
@@ -128,7 +125,7 @@ TEST_F(LanguageTest, NoLanguageFolderAndEmptyValuesTranslateNothing) {
 
   // A value longer than the 1000-byte buffer gives its first 999 bytes.
   Lang("Long", "[CDialog]\nIDD_102_1016=" + std::string(1500, 'x') + "\n");
-  SetLanguage("Long");
+  SetLanguage(prog_, "Long");
   EXPECT_TRUE(LookUpLanguageText("CDialog", "IDD_102_1016", text));
   EXPECT_EQ(text.size(), 999u);
   EXPECT_EQ(DialogKey(142, -1), "IDD_142_-1");
@@ -144,7 +141,7 @@ TEST_F(LanguageTest, MenuTranslationByPositionOnTheBarAndByCommandInside) {
 
   // Only the bar's second item: its popup keeps its items and stays a popup.
   Lang("One", "[CMenu]\nIDM_128_1=&Skin\n");
-  SetLanguage("One");
+  SetLanguage(prog_, "One");
   TranslateMenu(*bar, 128);
   EXPECT_EQ(Text(*bar, 1, MF_BYPOSITION), "&Skin");
   EXPECT_EQ(Text(*bar, 0, MF_BYPOSITION), "文件(&F)");
@@ -157,7 +154,7 @@ TEST_F(LanguageTest, MenuTranslationByPositionOnTheBarAndByCommandInside) {
   Lang("Full", "[CMenu]\nIDM_128_0=&File\nIDM_128_32778=Add file\nIDM_128_-1=More\n"
                "IDM_128_40000=Deep\nIDM_128_2000=Simplified\nIDM_128_2=Not an item\n"
                "IDM_128_0=second\n");
-  SetLanguage("Full");
+  SetLanguage(prog_, "Full");
   TranslateMenu(*bar, 128);
   EXPECT_EQ(Text(*bar, 0, MF_BYPOSITION), "&File");
   EXPECT_EQ(Text(*bar, 32778), "Add file");
@@ -199,7 +196,7 @@ TEST_F(LanguageTest, ListLinesNamesAndTexts) {
     EXPECT_EQ(e[4].name, "Last");
     EXPECT_EQ(e[4].text, "最后");
   }
-  EXPECT_TRUE(ReadLanguageList(g_strAppDir + "missing.lst").empty());
+  EXPECT_TRUE(ReadLanguageList(prog_ + "missing.lst").empty());
 }
 
 TEST_F(LanguageTest, ListLineLengthLimitCountsNoCr) {
@@ -276,7 +273,7 @@ TEST_F(LanguageTest, LanguageItemsStopAtTheRoutedRangeAndMarksFollowTheCurrentNa
 
   // No list: nothing appended, nothing to mark.
   auto bar3 = Menu141();
-  EXPECT_TRUE(AppendLanguageItems(*bar3->GetSubMenu(2), ReadLanguageList(g_strAppDir + "none")).empty());
+  EXPECT_TRUE(AppendLanguageItems(*bar3->GetSubMenu(2), ReadLanguageList(prog_ + "none")).empty());
   EXPECT_EQ(bar3->GetSubMenu(2)->GetMenuItemCount(), 2);
 }
 
