@@ -33,8 +33,8 @@ namespace {
 // Frame N shows N in binary: bit i is block i (left to right) of the top
 // half, white for 1; the bottom half is grey. Big blocks survive any of the
 // lossy codecs at these sizes.
-std::string BarcodeFilter(const std::string& size) {
-  return "color=c=gray:s=" + size + ":r=25:d=6,format=yuv420p,"
+std::string BarcodeFilter(const std::string& size, const std::string& rate = "25", int seconds = 6) {
+  return "color=c=gray:s=" + size + ":r=" + rate + ":d=" + std::to_string(seconds) + ",format=yuv420p,"
          "geq=lum='if(lt(Y\\,H/2)\\,16+219*mod(floor(N/pow(2\\,floor(X*8/W)))\\,2)\\,128)':cb=128:cr=128";
 }
 
@@ -163,6 +163,37 @@ const Clip& GetClip(const std::string& name) {
   args.push_back(clip.path);
   if (!RunFfmpeg(args)) clip.path.clear();
   return made.emplace(name, clip).first->second;
+}
+
+const Clip& GetRecipeClip(const ClipRecipe& recipe) {
+  static TempDir dir;
+  static std::map<std::string, Clip> made;
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  auto it = made.find(recipe.name);
+  if (it != made.end()) return it->second;
+  Clip clip{recipe.name, dir.File(recipe.name + "." + recipe.ext), recipe.ext};
+  const bool audio = !recipe.audioArgs.empty();
+  std::vector<std::string> args;
+  if (audio) {
+    // The sound runs the whole clip, the pictures from videoOffset on.
+    args = {"-f", "lavfi", "-i",
+            "aevalsrc=exprs='if(between(mod(t\\,1)\\,0.5\\,0.6)\\,0.8*sin(2*PI*1000*t)\\,0)':s=44100:d=" +
+                std::to_string(recipe.seconds)};
+  }
+  char offset[32];
+  std::snprintf(offset, sizeof offset, "%.3f", recipe.videoOffset);
+  if (recipe.videoOffset > 0) args.insert(args.end(), {"-itsoffset", offset});
+  args.insert(args.end(), {"-f", "lavfi", "-i",
+                           BarcodeFilter(recipe.size, recipe.rate,
+                                         recipe.seconds - static_cast<int>(std::ceil(recipe.videoOffset)))});
+  args.insert(args.end(), {"-map", audio ? "1:v" : "0:v"});
+  if (audio) args.insert(args.end(), {"-map", "0:a"});
+  args.insert(args.end(), recipe.videoArgs.begin(), recipe.videoArgs.end());
+  args.insert(args.end(), recipe.audioArgs.begin(), recipe.audioArgs.end());
+  args.push_back(clip.path);
+  if (!RunFfmpeg(args)) clip.path.clear();
+  return made.emplace(recipe.name, clip).first->second;
 }
 
 ToolProcess::ToolProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
@@ -301,23 +332,34 @@ PieceFacts ReadPiece(const std::string& path) {
     sf->channels = par->ch_layout.nb_channels;
     sf->width = par->width;
     sf->height = par->height;
+    sf->frameSize = par->frame_size;
   };
   openDec(vi, &vdec, &facts.video);
   openDec(ai, &adec, &facts.audio);
   AVPacket* pkt = av_packet_alloc();
   AVFrame* frame = av_frame_alloc();
   double vFirst = 1e18, vEnd = -1e18, aFirst = 1e18, aEnd = -1e18;
+  const double fileStart = fc->start_time == AV_NOPTS_VALUE ? 0 : fc->start_time / double(AV_TIME_BASE);
+  facts.fileStartSeconds = fileStart;
+  const bool countsFrames = std::string(fc->iformat->name) == "avi";
+  double aviFps = 25;
+  if (countsFrames && vi >= 0) {
+    const AVRational r = fc->streams[vi]->r_frame_rate;
+    if (r.num > 0 && r.den > 0) aviFps = av_q2d(r);
+  }
   int quietSamples = 0;
   auto receive = [&](AVCodecContext* dec, bool video, AVRational tb) {
     while (avcodec_receive_frame(dec, frame) >= 0) {
       double t = frame->best_effort_timestamp == AV_NOPTS_VALUE ? 0 : frame->best_effort_timestamp * av_q2d(tb);
       if (video) {
+        facts.frameTimes.push_back(countsFrames ? facts.frameIndices.size() / aviFps : t - fileStart);
         facts.frameIndices.push_back(ReadBarcode(frame));
         double d = frame->pkt_duration > 0 ? frame->pkt_duration * av_q2d(tb) : 0.04;
         vFirst = std::min(vFirst, t);
         vEnd = std::max(vEnd, t + d);
       } else {
         TrackBeeps(frame, t, &quietSamples, &facts.beepOnsets);
+        facts.audio.decodedSeconds += double(frame->nb_samples) / frame->sample_rate;
         aFirst = std::min(aFirst, t);
         aEnd = std::max(aEnd, t + double(frame->nb_samples) / frame->sample_rate);
       }
