@@ -162,8 +162,9 @@ int RunCut(const ToolArgs& args) {
     const int index = pkt ? pkt->stream_index : -1;
     if (hasVideo && (!pkt || index == src.videoStream) && !video.Decode(pkt, &error)) return false;
     if (hasAudio && (!pkt || index == src.audioStream) && !audio.Decode(pkt, &error)) return false;
+    // Decoding up to the cut from the key frame before it is not progress.
     const std::int64_t reachedUs = hasVideo ? video.reachedUs() : audio.reachedUs();
-    progress.Update(std::max<std::int64_t>(0, reachedUs - startUs), total);
+    if (reachedUs > startUs) progress.Update(reachedUs - startUs, total);
     return true;
   };
   auto finished = [&] { return (!hasVideo || video.done()) && (!hasAudio || audio.done()); };

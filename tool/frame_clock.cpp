@@ -22,12 +22,15 @@ void VideoClock::Anchor(const AVPacket* pkt) {
     anchorTs_ = slot;
     return;
   }
-  std::int64_t pictures = 0;
+  std::int64_t pictures = 0, slotsListed = 0;
   for (int i = 0; i < entries; ++i) {
     const AVIndexEntry* e = avformat_index_get_entry(stream_, i);
-    if (e && e->timestamp < slot && e->size > 0) ++pictures;
+    if (!e || e->timestamp >= slot) continue;
+    ++slotsListed;
+    if (e->size > 0) ++pictures;
   }
-  anchorTs_ = pictures;
+  // An index that lists only key frames says nothing about dropped ones.
+  anchorTs_ = slotsListed * 2 < slot ? slot : pictures;
 }
 
 std::int64_t VideoClock::ToFileUs(std::int64_t ts) const {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <algorithm>
 #include <numeric>
 #include <string>
 #include <tuple>
@@ -87,13 +88,6 @@ double AudioFrameSeconds(const StreamFacts& a) {
   return a.sampleRate > 0 ? double(samples) / a.sampleRate : 0.1;
 }
 
-// The index of the first picture at or after `seconds` on the file's timeline.
-std::size_t FirstAtOrAfter(const PieceFacts& src, double seconds) {
-  std::size_t i = 0;
-  while (i < src.frameTimes.size() && src.frameTimes[i] < seconds - 1e-6) ++i;
-  return i;
-}
-
 class PartitionEachSource : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 TEST_P(PartitionEachSource, PiecesHoldEveryFrameOnceAndTheSoundInSync) {
@@ -141,7 +135,7 @@ TEST_P(PartitionEachSource, PiecesHoldEveryFrameOnceAndTheSoundInSync) {
     const PieceFacts p = ReadPiece(run.outputPath);
     ASSERT_FALSE(p.frameIndices.empty());
     // The first picture is the first source picture at or after the cut.
-    const std::size_t first = FirstAtOrAfter(src, bounds[k - 1]);
+    const std::size_t first = FirstFrameAtOrAfter(src, bounds[k - 1]);
     ASSERT_LT(first, src.frameIndices.size());
     EXPECT_EQ(p.frameIndices.front(), src.frameIndices[first])
         << "the first at or after " << bounds[k - 1] << " s is at " << src.frameTimes[first] << " s";
@@ -183,6 +177,56 @@ INSTANTIATE_TEST_SUITE_P(Sources, PartitionEachSource,
                          ::testing::Combine(::testing::Range(0, static_cast<int>(Recipes().size())),
                                             ::testing::Values(2, 3, 7)),
                          PartitionName);
+
+// A real-world FLV whose video starts 0.5 s after its audio, when the shared
+// media folder is there: no barcodes, so pictures are matched by likeness.
+TEST(PartitionRealWorld, BunnyInThreePieces) {
+  std::string bun = std::string(ZANTREL_SOURCE_DIR) + "/../shared/media/bun33s.flv";
+  if (!FileExists(bun)) bun = "/work/shared/media/bun33s.flv";
+  if (!FileExists(bun)) GTEST_SKIP() << "no bun33s.flv beside the checkout";
+  const PieceFacts src = ReadPiece(bun, true);
+  ASSERT_FALSE(src.thumbs.empty());
+  const int duration = RunProbe(bun, ZANTREL_BIN_DIR, 10000);
+  ASSERT_GE(duration, 30);
+  SplitPlanInput in;
+  in.mode = kSplitAverage;
+  in.parts = 3;
+  in.duration = duration;
+  const SplitPlan plan = BuildSplitPlan(in);
+  ASSERT_TRUE(plan.valid);
+  std::vector<int> bounds = {0};
+  bounds.insert(bounds.end(), plan.boundaries.begin(), plan.boundaries.end());
+  TempDir out;
+  SplitJob job;
+  job.sourcePath = bun;
+  job.outputBase = out.path() + "/bun33s.flv";
+  job.duration = duration;
+  job.count = plan.count;
+  job.boundaries = plan.boundaries;
+  const auto runs = RunWholeJob(job);
+  ASSERT_EQ(runs.size(), 3u);
+  std::size_t frames = 0;
+  double audio = 0;
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    SCOPED_TRACE("piece " + std::to_string(k + 1));
+    ASSERT_FALSE(runs[k]->Failed()) << runs[k]->DescribeFailure();
+    const PieceFacts p = ReadPiece(runs[k]->outputPath, true);
+    ASSERT_FALSE(p.thumbs.empty());
+    frames += p.thumbs.size();
+    audio += p.audio.decodedSeconds;
+    // The first picture looks like the source's first at or after the cut
+    // more than like any of its neighbours.
+    const std::size_t want = FirstFrameAtOrAfter(src, bounds[k]);
+    ASSERT_LT(want, src.thumbs.size());
+    const double atWant = ThumbDistance(p.thumbs.front(), src.thumbs[want]);
+    for (std::size_t i = want > 8 ? want - 8 : 0; i < std::min(src.thumbs.size(), want + 9); ++i)
+      if (ThumbDistance(src.thumbs[i], src.thumbs[want]) > 1.0) {
+        EXPECT_LT(atWant, ThumbDistance(p.thumbs.front(), src.thumbs[i])) << "source picture " << i << " vs " << want;
+      }
+  }
+  EXPECT_EQ(frames, src.thumbs.size());
+  EXPECT_NEAR(audio, src.audio.decodedSeconds, 4 * 1024.0 / 22050);
+}
 
 }  // namespace
 }  // namespace zantrel::tooltest

@@ -23,6 +23,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
 }
 
 extern char** environ;
@@ -307,7 +308,20 @@ struct FormatClose {
 
 }  // namespace
 
-PieceFacts ReadPiece(const std::string& path) {
+std::size_t FirstFrameAtOrAfter(const PieceFacts& source, double seconds) {
+  std::size_t i = 0;
+  while (i < source.frameTimes.size() && source.frameTimes[i] < seconds - 1e-6) ++i;
+  return i;
+}
+
+double ThumbDistance(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+  if (a.size() != b.size() || a.empty()) return 255;
+  double sum = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) sum += std::abs(int(a[i]) - int(b[i]));
+  return sum / a.size();
+}
+
+PieceFacts ReadPiece(const std::string& path, bool withThumbs) {
   PieceFacts facts;
   AVFormatContext* raw = nullptr;
   if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return facts;
@@ -354,6 +368,19 @@ PieceFacts ReadPiece(const std::string& path) {
       if (video) {
         facts.frameTimes.push_back(countsFrames ? facts.frameIndices.size() / aviFps : t - fileStart);
         facts.frameIndices.push_back(ReadBarcode(frame));
+        if (withThumbs) {
+          constexpr int kW = 32, kH = 18;
+          std::vector<std::uint8_t> thumb(kW * kH);
+          SwsContext* sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                                           kW, kH, AV_PIX_FMT_GRAY8, SWS_AREA, nullptr, nullptr, nullptr);
+          if (sws) {
+            std::uint8_t* dst[1] = {thumb.data()};
+            int stride[1] = {kW};
+            sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, stride);
+            sws_freeContext(sws);
+          }
+          facts.thumbs.push_back(std::move(thumb));
+        }
         double d = frame->pkt_duration > 0 ? frame->pkt_duration * av_q2d(tb) : 0.04;
         vFirst = std::min(vFirst, t);
         vEnd = std::max(vEnd, t + d);

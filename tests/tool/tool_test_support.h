@@ -112,12 +112,20 @@ struct PieceFacts {
   // index over the frame rate.
   std::vector<double> frameTimes;
   double fileStartSeconds = 0;  // the container's start time (beepOnsets are not shifted by it)
+  // Each picture scaled to 32x18 grey, for media without barcodes; filled
+  // only when asked for.
+  std::vector<std::vector<std::uint8_t>> thumbs;
   // Times at which the clips' beep (the first 0.1 s of every second of the
   // source) starts in the decoded audio.
   std::vector<double> beepOnsets;
 };
 // Decodes a whole file. frameIndices holds -1 for unreadable barcodes.
-PieceFacts ReadPiece(const std::string& path);
+PieceFacts ReadPiece(const std::string& path, bool withThumbs = false);
+// The index of the source's first picture at or after `seconds` on the
+// file's timeline (frameTimes.size() when there is none).
+std::size_t FirstFrameAtOrAfter(const PieceFacts& source, double seconds);
+// Mean absolute difference of two thumbs (255 when their sizes differ).
+double ThumbDistance(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
