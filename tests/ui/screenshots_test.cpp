@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QTimer>
 #include <QImage>
 #include <QPainter>
 #include <QProgressBar>
 #include <filesystem>
 
+#include "menubar/menu_wnd.h"
 #include "platform/cmdline.h"
 #include "platform/launcher.h"
 #include "platform/qt/trackbar.h"
 #include "platform/qt/win_helpers.h"
+#include "skin/qt/skin_engine.h"
 #include "tests/ui/test_dialog.h"
 #include "ui/about_dlg.h"
 #include "ui/split_done_dlg.h"
@@ -98,4 +102,40 @@ TEST(Screenshots, DISABLED_AboutBox) {
   CAboutDlg about(nullptr);
   about.Create();
   Save(about, "about.png");
+}
+
+// One picture per skin: a source loaded, four split points, the skin popup
+// open (drawn into the picture where it sits over the dialog).
+TEST(Screenshots, DISABLED_EverySkin) {
+  SkinStart("Demo", 0, 0);
+  TestDlg d;
+  d.files.push_back(Clip("/tmp", 30));
+  d.show();
+  d.OnCommand(1001);
+  TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerDuration); }, 10000);
+  for (int p : {20, 45, 70, 85}) {
+    d.m_slider->setValue(p);
+    d.OnCommand(1004);
+  }
+  d.m_slider->setValue(60);
+  const struct {
+    int command;
+    const char* file;
+  } skins[] = {{32774, "skin-korvane.png"}, {32771, "skin-devior.png"}, {32772, "skin-corona.png"},
+               {32775, "skin-xp-argent.png"}, {32776, "skin-future.png"}};
+  for (const auto& s : skins) {
+    d.OnCommand(s.command);
+    TestDlg::PumpUntil([] { return false; }, 800);
+    QImage shot = d.grab().toImage();
+    QTimer::singleShot(300, &d, [&] {
+      if (QWidget* popup = QApplication::activePopupWidget()) {
+        QPainter p(&shot);
+        p.drawPixmap(popup->mapToGlobal(QPoint()) - d.mapToGlobal(QPoint()), popup->grab());
+        popup->close();
+      }
+    });
+    d.m_menuBar->OpenPopup(1);
+    shot.save(QString::fromStdString(ShotDir() + "/" + s.file));
+  }
+  SkinShutdown();
 }
