@@ -16,12 +16,18 @@ void CTransparentSliderCtrl::TakeSnapshot(const QImage& like) {
   // What the parent paints behind us; opaque so that no frame pixel is left
   // to show through.
   m_cache.fill(palette().color(QPalette::Window));
+  if (QWidget* parent = parentWidget()) m_cacheKey = parent->palette().cacheKey();
   QPainter p(&m_cache);
   m_background.PaintParentBackground(p, this);
 }
 
 void CTransparentSliderCtrl::PaintChannelBackground(QImage& d) {
-  if (m_cache.isNull() || m_cache.size() != d.size()) TakeSnapshot(d);
+  // The parent's palette is checked too: a look change must not depend on
+  // an event reaching this child.
+  const QWidget* parent = parentWidget();
+  if (m_cache.isNull() || m_cache.size() != d.size() ||
+      (parent && parent->palette().cacheKey() != m_cacheKey))
+    TakeSnapshot(d);
   const int w = d.width(), h = d.height();
 
   // D's colours for the conversions: background black, text white.

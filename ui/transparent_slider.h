@@ -7,8 +7,9 @@
 // the snapshot. Nothing is erased before painting.
 //
 // The snapshot is taken at the first paint and kept; it is retaken when the
-// look changes (a skin load: palette or style change) or the slider's size
-// changes, so the slider never shows an old skin's background.
+// look changes (a skin load: a palette or style change here or in the
+// parent) or the slider's size changes, so the slider never shows an old
+// skin's background.
 // Owned by its Qt parent; UI thread only.
 #include <QImage>
 
@@ -34,4 +35,5 @@ class CTransparentSliderCtrl : public CTrackbar {
 
   CParentBackground m_background;
   QImage m_cache;  // the parent's background under the slider, frame-sized
+  qint64 m_cacheKey = 0;  // the parent's palette when it was taken
 };

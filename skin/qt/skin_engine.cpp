@@ -34,6 +34,10 @@ class CSkinStyle : public QProxyStyle {
 
   void drawPrimitive(PrimitiveElement pe, const QStyleOption* opt, QPainter* p,
                      const QWidget* w) const override {
+    if (pe == PE_IndicatorArrowUp || pe == PE_IndicatorArrowDown) {
+      DrawArrow(pe == PE_IndicatorArrowUp, opt, p);
+      return;
+    }
     if (pe != PE_IndicatorCheckBox && pe != PE_IndicatorRadioButton) {
       QProxyStyle::drawPrimitive(pe, opt, p, w);
       return;
@@ -83,6 +87,26 @@ class CSkinStyle : public QProxyStyle {
     }
     p->restore();
   }
+
+ private:
+  // Up and down arrows (the up-down control's) in the button text colour,
+  // which every skin keeps legible on its button colour.
+  static void DrawArrow(bool up, const QStyleOption* opt, QPainter* p) {
+    const QColor c = opt->palette.color(
+        (opt->state & State_Enabled) ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText);
+    const QRect r = opt->rect;
+    const int half = std::max(2, std::min(r.width() / 2 - 1, r.height() - 2) - 1);
+    const int rows = half;
+    const int cx = r.left() + (r.width() - 1) / 2;
+    const int top = r.top() + (r.height() - rows) / 2;
+    p->save();
+    p->setRenderHint(QPainter::Antialiasing, false);
+    for (int i = 0; i < rows; ++i) {
+      const int k = up ? i : rows - 1 - i;  // row k spans 2k + 1 pixels
+      p->fillRect(QRect(cx - k, top + i, 2 * k + 1, 1), c);
+    }
+    p->restore();
+  }
 };
 
 // The look before SkinStart, put back by SkinShutdown.
@@ -92,6 +116,21 @@ struct Saved {
   QString styleSheet;
 };
 std::optional<Saved> g_saved;
+
+// Replacing one style sheet by another leaves child widgets with the
+// application's font instead of their window's (a dialog sets its own, and
+// its controls are laid out for it). Every widget whose font was never set
+// explicitly gets its parent's again, parents before children.
+void RestoreFontInheritance() {
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    for (QWidget* w : top->findChildren<QWidget*>()) {
+      QWidget* parent = w->parentWidget();
+      if (!parent || w->testAttribute(Qt::WA_SetFont) || w->font() == parent->font()) continue;
+      w->setFont(parent->font());
+      w->setAttribute(Qt::WA_SetFont, false);
+    }
+  }
+}
 
 bool ParseColour(const QString& s, QColor* out) {
   if (!s.startsWith('#') || (s.size() != 7)) return false;
@@ -224,6 +263,7 @@ bool SkinLoadFromResource(const char* skinName, const char* resourceType) {
   // reach every existing window, which repaints itself.
   QApplication::setPalette(def->palette);
   qApp->setStyleSheet(def->styleSheet);
+  RestoreFontInheritance();
   return true;
 }
 

@@ -216,3 +216,15 @@ TEST_F(SkinTest, LoadingASkinRestylesTheWindowsAlreadyOpen) {
   const QColor top = BrushColours(Parsed("FUTURE").palette.brush(QPalette::Window)).front();
   EXPECT_LE(std::abs(QColor(img.pixel(d.width() - 3, 30)).green() - top.green()), 6);
 }
+
+TEST_F(SkinTest, ChildrenKeepTheirDialogsFontAcrossSkinChanges) {
+  TestDlg d;
+  d.show();
+  QWidget* label = d.GetDlgItem(1006);
+  const QFont dialogFont = d.font();
+  for (const char* name : AllSkins()) {
+    ASSERT_TRUE(SkinLoadFromResource(name, "SKIN"));
+    EXPECT_EQ(label->font().families(), dialogFont.families()) << name;
+    EXPECT_EQ(label->font().pixelSize(), dialogFont.pixelSize()) << name;
+  }
+}
