@@ -14,7 +14,7 @@
 #include <QImage>
 
 #include "platform/qt/trackbar.h"
-#include "ui/parent_background.h"
+#include "platform/qt/parent_background.h"
 
 class CTransparentSliderCtrl : public CTrackbar {
   Q_OBJECT

@@ -3,10 +3,10 @@
 #include <QFile>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/module.h"
 #include "skin/skin_settings.h"
+#include "tests/common/test_util.h"
 #include "tests/ui/skin_test_util.h"
 #include "tests/ui/test_dialog.h"
 #include "ui/split_done_dlg.h"
@@ -14,12 +14,7 @@
 namespace fs = std::filesystem;
 
 namespace {
-std::string ReadAll(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
+using zantrel_test::ReadFile;
 QBrush WindowBrushOf(const char* name) {
   QFile f(QStringLiteral(":/SKIN/") + QString::fromLatin1(name));
   f.open(QIODevice::ReadOnly);
@@ -48,7 +43,7 @@ class RecordingDoneDlg : public CSplitDoneDlg {
  protected:
   bool StartProgram(const std::string&) override {
     started = true;
-    iniAtStart = ReadAll(SkinIni());
+    iniAtStart = ReadFile(SkinIni());
     return true;
   }
   void Quit() override {}
@@ -110,7 +105,7 @@ TEST_F(SkinTest, ChosenSkinIsSavedAndComesBackAtTheNextStart) {
     TestDlg d;
     d.OnCommand(32775);  // 银色XP
   }  // closing saves
-  EXPECT_EQ(ReadAll(SkinIni()), "[Skin]\r\nID=XP_ARGENT\r\nSkinNum=4\r\n");
+  EXPECT_EQ(ReadFile(SkinIni()), "[Skin]\r\nID=XP_ARGENT\r\nSkinNum=4\r\n");
   SkinLoadFromResource("KORVANE", "SKIN");
   auto next = StartWith(SkinIni());
   EXPECT_EQ(next->m_nSkin, 4);
@@ -123,14 +118,14 @@ TEST_F(SkinTest, UnknownNumberLeavesTheFileUntilASkinIsChosen) {
     CSplitterDlg d(0, nullptr);
     d.Create();
   }
-  EXPECT_EQ(ReadAll(SkinIni()), "[Skin]\r\nID=DEVIOR\r\nSkinNum=2\r\n");
+  EXPECT_EQ(ReadFile(SkinIni()), "[Skin]\r\nID=DEVIOR\r\nSkinNum=2\r\n");
   {
     CSplitterDlg d(0, nullptr);
     d.Create();
     d.OnCommand(32776);  // 未来战士
     EXPECT_EQ(d.m_nSkin, 5);
   }
-  EXPECT_EQ(ReadAll(SkinIni()), "[Skin]\r\nID=FUTURE\r\nSkinNum=5\r\n");
+  EXPECT_EQ(ReadFile(SkinIni()), "[Skin]\r\nID=FUTURE\r\nSkinNum=5\r\n");
 }
 
 TEST_F(SkinTest, ContinueSplittingSavesTheSkinBeforeTheNewInstanceStarts) {
