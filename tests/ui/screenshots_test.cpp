@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <QImage>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <filesystem>
@@ -136,6 +137,42 @@ TEST(Screenshots, DISABLED_EverySkin) {
     });
     d.m_menuBar->OpenPopup(1);
     shot.save(QString::fromStdString(ShotDir() + "/" + s.file));
+  }
+  SkinShutdown();
+}
+
+// The other windows under every skin: the About box, the completion dialog,
+// a message box, and the main dialog's progress bar part-way.
+TEST(Screenshots, DISABLED_OtherWindowsUnderEverySkin) {
+  SkinStart("Demo", 0, 0);
+  TestDlg d;
+  d.show();
+  d.m_progress->setValue(45);
+  CAboutDlg about(nullptr);
+  about.Create();
+  about.show();
+  CSplitDoneDlg done("片段.flv", "/tmp", nullptr);
+  done.Create();
+  done.show();
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8("Tesmor提示"),
+                  QString::fromUtf8("请选择要分割的文件！"), QMessageBox::Ok, &d);
+  box.show();
+  for (const char* name : {"KORVANE", "DEVIOR", "CORONA", "XP_ARGENT", "FUTURE"}) {
+    SkinLoadFromResource(name, "SKIN");
+    TestDlg::PumpUntil([] { return false; }, 300);
+    const QImage a = about.grab().toImage(), b = done.grab().toImage(), c = box.grab().toImage();
+    const QImage p = d.grab(QRect(0, 430, d.width(), d.height() - 430)).toImage();
+    QImage sheet(std::max({a.width() + b.width() + c.width() + 20, p.width()}),
+                 std::max({a.height(), b.height(), c.height()}) + p.height() + 10,
+                 QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    painter.drawImage(0, 0, a);
+    painter.drawImage(a.width() + 10, 0, b);
+    painter.drawImage(a.width() + b.width() + 20, 0, c);
+    painter.drawImage(0, sheet.height() - p.height(), p);
+    painter.end();
+    sheet.save(QString::fromStdString(ShotDir() + "/others-" + name + ".png"));
   }
   SkinShutdown();
 }
