@@ -17,7 +17,6 @@ namespace {
 char g_tempPathForSignals[4096];
 volatile sig_atomic_t g_tempPathSet = 0;
 
-
 extern "C" void RemoveTempAndDie(int sig) {
   const int savedErrno = errno;
   if (g_tempPathSet) unlink(g_tempPathForSignals);
