@@ -22,6 +22,7 @@
 #include "res/dialogs.h"
 #include "skin/skin_settings.h"
 #include "ui/about_dlg.h"
+#include "ui/desktop_input.h"
 #include "ui/split_done_dlg.h"
 #include "ui/split_point_bar.h"
 
@@ -62,6 +63,7 @@ constexpr int kCmdExit = 57665;  // the application's own exit command
 CSplitterDlg::CSplitterDlg(int nSkin, QWidget* parent)
     : CDialogBase(res::MainDialog(), parent),
       m_nSkin(nSkin),
+      m_strSkinIni(zantrel::GetModuleDir() + "skin.ini"),
       m_hIcon(QString::fromLatin1(res::kIconPath)) {
   m_pPlayer = std::make_unique<CFlashPlayer>(m_flash);
   m_strPosText = "0:00:00";
@@ -70,7 +72,7 @@ CSplitterDlg::CSplitterDlg(int nSkin, QWidget* parent)
 
 CSplitterDlg::~CSplitterDlg() {
   m_pPlayer.reset();
-  SaveSkinSettings(zantrel::GetModuleDir() + "skin.ini", m_nSkin);
+  SaveSkinSettings(m_strSkinIni, m_nSkin);
   // Jobs still running end here: each stops its current run and its worker
   // before the window they report to goes away.
   m_pSplitTask = nullptr;
@@ -141,6 +143,10 @@ bool CSplitterDlg::OnInitDialog() {
       [this](const std::uint8_t* data, std::size_t size) { OnCopyData(data, size); }, this);
   std::string err;
   m_copyData->Listen(&err);  // without it, the jobs still run, only silently
+
+  // Keyboard, drops, accessible names and tool tips.
+  InstallDesktopInput(this);
+  ApplyDesktopTexts();
 
   GetDlgItem(1000)->setFocus();
   return true;

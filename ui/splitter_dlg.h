@@ -64,6 +64,17 @@ class CSplitterDlg : public CDialogBase {
   void OnSkinFuture();
   void OnLanguage(int id);
   void OnAutoSelectLanguage();
+  // A source chosen: what the source browse does with the path it returns.
+  void SetSource(const std::string& path);
+  // A source named from outside the dialog (the command line, a drop): the
+  // same as a browse returning `path` when it is a readable file; otherwise
+  // the "file could not be read" message and nothing changes. False then.
+  bool OpenSourceFromOutside(const std::string& path);
+  // Play <-> pause of the preview (Space on the preview).
+  void TogglePreviewPlayback();
+  // Accessible names of the controls and the buttons' tool tips, from the
+  // current texts and language file; run again after a language change.
+  void ApplyDesktopTexts();
   // The slider moved (WM_HSCROLL from 1002).
   void OnHScroll();
   // The end of a job, on the UI thread; the worker waits until it returns.
@@ -95,6 +106,9 @@ class CSplitterDlg : public CDialogBase {
 
   // State shared with the split plan, the job and the player.
   int m_nSkin;
+  // Where the destruction saves the skin choice; beside the program unless
+  // the application names its settings folder.
+  std::string m_strSkinIni;
   int m_nSplitMode = zantrel::kSplitCustom;
   std::string m_strPosText;
   std::string m_strSourcePath;

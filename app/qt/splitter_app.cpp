@@ -1,9 +1,13 @@
 #include "app/qt/splitter_app.h"
 
+#include <QTimer>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/globals.h"
+#include "app/settings_dir.h"
+#include "app/source_argument.h"
 #include "i18n/language.h"
 #include "platform/module.h"
 #include "skin/qt/skin_engine.h"
@@ -13,7 +17,12 @@
 bool CSplitterApp::InitInstance() {
   const std::string exePath = zantrel::GetModuleFileName();
   g_strAppDir = zantrel::DirOfPath(exePath);
-  g_strLangSetIni = g_strAppDir + "lang_set.ini";
+  // Both settings files live together: beside the program when its folder
+  // can be written, else in the user's configuration folder. Chosen here,
+  // once, so every later read and write goes to the same place.
+  const std::string settingsDir = zantrel::ChooseSettingsDir(g_strAppDir);
+  g_strLangSetIni = settingsDir + "lang_set.ini";
+  g_strSkinIni = settingsDir + "skin.ini";
 
   // The language comes first: the dialogs and the menu bar translate
   // themselves as they are created.
@@ -21,10 +30,9 @@ bool CSplitterApp::InitInstance() {
 
   // Common controls, ActiveX hosting and the registry key have no
   // counterpart here: Qt's widgets need no initialisation and nothing is kept
-  // outside the program folder.
+  // in a registry.
 
-  const std::string skinIni = zantrel::GetModuleDir() + "skin.ini";
-  const SkinSettings skin = ReadSkinSettings(skinIni);
+  const SkinSettings skin = ReadSkinSettings(g_strSkinIni);
 
   SkinStart("Demo", 0, 0);
   SkinLoadFromResource(skin.name.c_str(), kSkinResourceType);
@@ -32,6 +40,13 @@ bool CSplitterApp::InitInstance() {
 
   {
     auto dlg = std::make_unique<CSplitterDlg>(skin.number, nullptr);
+    dlg->m_strSkinIni = g_strSkinIni;
+    // A file from the command line is taken once the modal loop runs, as a
+    // browse would be: the dialog is up, so its message boxes have an owner.
+    if (const std::optional<std::string> source = zantrel::SourceFromArguments(m_args)) {
+      CSplitterDlg* d = dlg.get();
+      QTimer::singleShot(0, d, [d, path = *source] { d->OpenSourceFromOutside(path); });
+    }
     dlg->DoModal();
     // Destroying the dialog saves the skin choice.
   }
