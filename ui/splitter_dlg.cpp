@@ -20,6 +20,7 @@
 #include "platform/qt/updown.h"
 #include "platform/qt/win_helpers.h"
 #include "res/dialogs.h"
+#include "settings/settings_dir.h"
 #include "skin/skin_settings.h"
 #include "ui/about_dlg.h"
 #include "ui/desktop_input.h"
@@ -63,7 +64,6 @@ constexpr int kCmdExit = 57665;  // the application's own exit command
 CSplitterDlg::CSplitterDlg(int nSkin, QWidget* parent)
     : CDialogBase(res::MainDialog(), parent),
       m_nSkin(nSkin),
-      m_strSkinIni(zantrel::GetModuleDir() + "skin.ini"),
       m_hIcon(QString::fromLatin1(res::kIconPath)) {
   m_pPlayer = std::make_unique<CFlashPlayer>(m_flash);
   m_strPosText = "0:00:00";
@@ -72,7 +72,7 @@ CSplitterDlg::CSplitterDlg(int nSkin, QWidget* parent)
 
 CSplitterDlg::~CSplitterDlg() {
   m_pPlayer.reset();
-  SaveSkinSettings(m_strSkinIni, m_nSkin);
+  SaveSkinSettings(zantrel::SettingsDirOf(zantrel::GetModuleDir()) + "skin.ini", m_nSkin);
   // Jobs still running end here: each stops its current run and its worker
   // before the window they report to goes away.
   m_pSplitTask = nullptr;

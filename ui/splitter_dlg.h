@@ -106,9 +106,6 @@ class CSplitterDlg : public CDialogBase {
 
   // State shared with the split plan, the job and the player.
   int m_nSkin;
-  // Where the destruction saves the skin choice; beside the program unless
-  // the application names its settings folder.
-  std::string m_strSkinIni;
   int m_nSplitMode = zantrel::kSplitCustom;
   std::string m_strPosText;
   std::string m_strSourcePath;

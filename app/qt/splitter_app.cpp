@@ -6,33 +6,31 @@
 #include <string>
 
 #include "app/globals.h"
-#include "app/settings_dir.h"
 #include "app/source_argument.h"
 #include "i18n/language.h"
 #include "platform/module.h"
+#include "settings/settings_dir.h"
 #include "skin/qt/skin_engine.h"
 #include "skin/skin_settings.h"
 #include "ui/splitter_dlg.h"
 
 bool CSplitterApp::InitInstance() {
-  const std::string exePath = zantrel::GetModuleFileName();
-  g_strAppDir = zantrel::DirOfPath(exePath);
+  g_strAppDir = zantrel::GetModuleDir();
   // Both settings files live together: beside the program when its folder
-  // can be written, else in the user's configuration folder. Chosen here,
-  // once, so every later read and write goes to the same place.
-  const std::string settingsDir = zantrel::ChooseSettingsDir(g_strAppDir);
+  // can be written, else in the user's configuration folder. The choice is
+  // made here, once, and every later read and write follows it.
+  const std::string settingsDir = zantrel::SettingsDirOf(g_strAppDir);
   g_strLangSetIni = settingsDir + "lang_set.ini";
-  g_strSkinIni = settingsDir + "skin.ini";
 
   // The language comes first: the dialogs and the menu bar translate
   // themselves as they are created.
-  SetLanguage("");
+  SetLanguage(g_strAppDir, "");
 
   // Common controls, ActiveX hosting and the registry key have no
   // counterpart here: Qt's widgets need no initialisation and nothing is kept
   // in a registry.
 
-  const SkinSettings skin = ReadSkinSettings(g_strSkinIni);
+  const SkinSettings skin = ReadSkinSettings(settingsDir + "skin.ini");
 
   SkinStart("Demo", 0, 0);
   SkinLoadFromResource(skin.name.c_str(), kSkinResourceType);
@@ -40,7 +38,6 @@ bool CSplitterApp::InitInstance() {
 
   {
     auto dlg = std::make_unique<CSplitterDlg>(skin.number, nullptr);
-    dlg->m_strSkinIni = g_strSkinIni;
     // A file from the command line is taken once the modal loop runs, as a
     // browse would be: the dialog is up, so its message boxes have an owner.
     if (const std::optional<std::string> source = zantrel::SourceFromArguments(m_args)) {

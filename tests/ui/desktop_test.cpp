@@ -11,14 +11,12 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
-#include <QTimer>
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
 
-#include "app/globals.h"
-#include "app/qt/splitter_app.h"
+#include "i18n/language.h"
 #include "platform/cmdline.h"
 #include "platform/launcher.h"
 #include "platform/qt/dialog_template.h"
@@ -126,37 +124,6 @@ TEST(Desktop, SourceFromOutsideIsChosenAsABrowseWouldChooseIt) {
   EXPECT_EQ(d.messages[0], "Tesmor提示|文件读取失败，请重新添加文件!");
   EXPECT_EQ(d.m_strSourcePath, c.avi);
   EXPECT_FALSE(d.IsTimerRunning(kTimerDuration) || d.IsTimerRunning(kTimerProbe));
-}
-
-TEST(Desktop, TheApplicationChoosesTheFileOnItsCommandLine) {
-  const Clips& c = TheClips();
-  ASSERT_TRUE(c.ok);
-  // The whole start-up, in this process: the dialog runs modally, so a timer
-  // looks at it from inside its loop and closes it once the duration shows.
-  std::string shownPath, shownDuration;
-  QTimer watch;
-  QElapsedTimer waited;
-  waited.start();
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* dlg = qobject_cast<CSplitterDlg*>(w);
-      if (!dlg || !dlg->isVisible()) continue;
-      if (dlg->m_dDuration == 0 && waited.elapsed() < 15000) return;
-      shownPath = win::GetDlgItemText(dlg, 1000);
-      shownDuration = win::GetDlgItemText(dlg, 1003);
-      dlg->close();  // the close box: OnCancel ends the modal run
-    }
-  });
-  watch.start(50);
-  // A relative name, as typed in a terminal.
-  const std::string cwd = fs::current_path().string();
-  fs::current_path(c.dir);
-  CSplitterApp app({"--some-option", "预览 clip.mp4"});
-  app.InitInstance();
-  app.ExitInstance();
-  fs::current_path(cwd);
-  EXPECT_EQ(shownPath, c.mp4);
-  EXPECT_EQ(shownDuration, "0:00:20");
 }
 
 TEST(Desktop, DroppedVideoFileIsChosenOnAnyControl) {

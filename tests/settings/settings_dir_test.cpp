@@ -1,5 +1,5 @@
-// Where an installed copy keeps its settings, and the file named on the
-// command line: real folders, real permissions.
+// Where an installed copy keeps its settings: real folders, real
+// permissions.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,8 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/settings_dir.h"
-#include "app/source_argument.h"
+#include "settings/settings_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -88,24 +87,13 @@ TEST_F(SettingsDirTest, AnExistingSettingsFolderIsUsedAsItIs) {
   EXPECT_TRUE(fs::exists(root_ / "xdg" / "zantrel" / "skin.ini"));
 }
 
-TEST(SourceArgument, FirstNonOptionMadeAbsolute) {
-  using zantrel::SourceFromArguments;
-  EXPECT_FALSE(SourceFromArguments({}, "/work"));
-  EXPECT_FALSE(SourceFromArguments({"--verbose", "-x", ""}, "/work"));
-  EXPECT_EQ(*SourceFromArguments({"/media/clip.flv"}, "/work"), "/media/clip.flv");
-  EXPECT_EQ(*SourceFromArguments({"clip.flv"}, "/work"), "/work/clip.flv");
-  EXPECT_EQ(*SourceFromArguments({"./a/../b/clip.mp4"}, "/work/"), "/work/b/clip.mp4");
-  // Options are passed over; later files are ignored.
-  EXPECT_EQ(*SourceFromArguments({"-v", "one.avi", "two.avi"}, "/w"), "/w/one.avi");
-  // After "--" a leading dash is part of the name.
-  EXPECT_EQ(*SourceFromArguments({"--", "-odd.3gp"}, "/w"), "/w/-odd.3gp");
-  EXPECT_EQ(*SourceFromArguments({"--", "--"}, "/w"), "/w/--");
-  // Names are bytes, kept as given (GBK "视频" here, and a 0x5C trail byte).
-  const std::string gbk = "\xCA\xD3\xC6\xB5\x5C.flv";
-  EXPECT_EQ(*SourceFromArguments({gbk}, "/w"), "/w/" + gbk);
-}
-
-TEST(SourceArgument, RelativeToTheCurrentFolder) {
-  const std::string cwd = fs::current_path().string();
-  EXPECT_EQ(*zantrel::SourceFromArguments({"x.flv"}), cwd + "/x.flv");
+TEST_F(SettingsDirTest, TheFirstChoiceForAFolderHoldsForTheRun) {
+  // Chosen while the folder can be written; it then disappears, and the
+  // settings stay where the first reads found them.
+  const std::string choice = zantrel::SettingsDirOf(prog_);
+  EXPECT_EQ(choice, prog_);
+  fs::remove_all(root_ / "prog");
+  EXPECT_FALSE(zantrel::IsFolderWritable(prog_));
+  EXPECT_EQ(zantrel::SettingsDirOf(prog_), choice);
+  fs::create_directories(root_ / "prog");
 }

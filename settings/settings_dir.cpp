@@ -1,4 +1,4 @@
-#include "app/settings_dir.h"
+#include "settings/settings_dir.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "platform/path.h"
@@ -69,6 +71,17 @@ std::string ChooseSettingsDir(const std::string& programDir, const char* xdgConf
 
 std::string ChooseSettingsDir(const std::string& programDir) {
   return ChooseSettingsDir(programDir, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
+std::string SettingsDirOf(const std::string& programDir) {
+  // Remembered: a folder that became writable (or stopped being) in the
+  // middle of a run must not split the settings between two places.
+  static std::mutex lock;
+  static std::map<std::string, std::string> chosen;
+  std::lock_guard<std::mutex> hold(lock);
+  auto it = chosen.find(programDir);
+  if (it == chosen.end()) it = chosen.emplace(programDir, ChooseSettingsDir(programDir)).first;
+  return it->second;
 }
 
 }  // namespace zantrel
