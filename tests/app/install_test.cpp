@@ -50,12 +50,20 @@ int RunCommand(const std::string& cmdline, std::string* output = nullptr) {
   return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
-bool WaitForFile(const fs::path& p, int ms) {
-  for (int waited = 0; waited < ms; waited += 50) {
-    if (fs::exists(p)) return true;
+ino_t InodeOf(const fs::path& p) {
+  struct stat st;
+  return stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Waits until `p` exists as a file other than `before` (the settings are
+// written to a new file renamed into place, so a rewrite changes the inode).
+bool WaitForNewFile(const fs::path& p, ino_t before, int ms) {
+  for (int waited = 0; waited <= ms; waited += 50) {
+    const ino_t now = InodeOf(p);
+    if (now != 0 && now != before) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  return fs::exists(p);
+  return false;
 }
 
 class Installed : public ::testing::Test {
@@ -84,7 +92,7 @@ class Installed : public ::testing::Test {
   fs::path ProgramDir() const { return prefix_ / "lib" / "zantrel"; }
 
   // Starts P/bin/zantrel with `args` as a normal user whose configuration
-  // folder is `config`, waits until lang_set.ini appears there, lets the
+  // folder is `config`, waits until it has written lang_set.ini there, lets the
   // dialog come up, and closes it as a logout does.
   void RunInstalled(const fs::path& config, const std::string& args = {}) {
     std::string cmd;
@@ -97,9 +105,13 @@ class Installed : public ::testing::Test {
     opt.extraEnv = {"QT_QPA_PLATFORM=offscreen", "ZANTREL_AO=null",
                     "HOME=" + (root_ / "home").string(), "XDG_CONFIG_HOME=" + config.string(),
                     "XDG_RUNTIME_DIR="};
+    // The program writes lang_set.ini once its signal handling is up; an
+    // earlier run's file does not count.
+    const fs::path langSet = config / "zantrel" / "lang_set.ini";
+    const ino_t before = InodeOf(langSet);
     std::string err;
     ASSERT_TRUE(child.Start(cmd, opt, &err)) << err;
-    ASSERT_TRUE(WaitForFile(config / "zantrel" / "lang_set.ini", 15000));
+    ASSERT_TRUE(WaitForNewFile(langSet, before, 15000));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     ASSERT_TRUE(child.Signal(SIGTERM));
     int status = -1;

@@ -287,3 +287,38 @@ TEST(Desktop, ToolTipsComeFromTheLanguageFileOrNotAtAll) {
   g_strLanguageFile = saved;
   fs::remove_all(tmpl);
 }
+
+TEST(Desktop, ShippedLanguagesGiveToolTipsAndNamesThatFollowASwitch) {
+  // A program folder with the shipped list and language files, started in
+  // English, then switched from the language menu.
+  char tmpl[] = "/tmp/zantrel-tipslang-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const fs::path dir = tmpl;
+  const fs::path data = fs::path(ZANTREL_SOURCE_DIR) / "res" / "data";
+  fs::copy(data / "Language", dir / "Language", fs::copy_options::recursive);
+  fs::copy_file(data / "ZantrelLang.lst", dir / "ZantrelLang.lst");
+  TestDlg::programDir = dir.string() + "/";
+  SetLanguage(TestDlg::programDir, "English");
+  {
+    TestDlg d;
+    EXPECT_EQ(d.GetDlgItem(1001)->toolTip(), QString("Choose the video to split (Ctrl+O)"));
+    EXPECT_EQ(d.GetDlgItem(1001)->accessibleName(), QString("File Browse..."));
+    EXPECT_EQ(d.GetDlgItem(1014)->accessibleName(), QString("Output folder"));
+    d.OnCommand(2000);  // 简体中文, the list's first entry
+    EXPECT_EQ(GetCurrentLanguage(), "Chinese_Simplified");
+    EXPECT_EQ(d.GetDlgItem(1001)->toolTip(), QString::fromUtf8("选择要分割的视频文件 (Ctrl+O)"));
+    EXPECT_EQ(d.GetDlgItem(1001)->accessibleName(), QString::fromUtf8("源文件 浏览"));
+    EXPECT_EQ(d.GetDlgItem(1014)->accessibleName(), QString::fromUtf8("选择输出路径"));
+    // Every button with a tip in one shipped language has one in the others.
+    for (const char* lang : {"English", "Chinese_Traditional"}) {
+      SetLanguage(TestDlg::programDir, lang);
+      d.ApplyDesktopTexts();
+      for (int id : {1001, 1004, 1005, 1015, 1016, 1018, 1021})
+        EXPECT_FALSE(d.GetDlgItem(id)->toolTip().isEmpty()) << lang << " " << id;
+    }
+  }
+  TestDlg::programDir.clear();
+  g_strLanguageFile.clear();
+  g_strLanguage.clear();
+  fs::remove_all(dir);
+}
