@@ -1,9 +1,8 @@
 // The program's signal handling: what it was started with is respected and
-// put back, and the handler leaves errno as it found it.
+// put back, and the handler leaves errno as it found it. The test main
+// provides the application object.
 #include <errno.h>
 #include <signal.h>
-
-#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -36,18 +35,9 @@ class SignalScope {
   }
 };
 
-QCoreApplication& App() {
-  static int argc = 1;
-  static char name[] = "app_tests";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-  return app;
-}
-
 }  // namespace
 
 TEST(AppQuitOnSignal, IgnoredSignalStaysIgnoredAndPreviousHandlersComeBack) {
-  App();
   SignalScope scope(Custom, SIG_DFL, SIG_IGN);
   {
     QuitOnSignal quit;
@@ -62,7 +52,6 @@ TEST(AppQuitOnSignal, IgnoredSignalStaysIgnoredAndPreviousHandlersComeBack) {
 }
 
 TEST(AppQuitOnSignal, HandlerKeepsErrnoEvenWhenItsPipeIsFull) {
-  App();
   SignalScope scope(SIG_DFL, SIG_DFL, SIG_DFL);
   QuitOnSignal quit;
   // Nothing reads the pipe here (no event loop runs), so it fills up and
