@@ -9,6 +9,7 @@
 #include "tool/console.h"
 #include "tool/output_file.h"
 #include "tool/progress_reporter.h"
+#include "tool/smart_video.h"
 #include "tool/source.h"
 #include "tool/video_path.h"
 
@@ -72,64 +73,68 @@ class Seeker {
   int video_;
   std::int64_t baseUs_;
 };
+// How one attempt at the piece ended.
+enum class Attempt { kDone, kFailed, kFallback };
 
-}  // namespace
-
-int RunCut(const ToolArgs& args) {
-  const CutTuning tuning = CutTuningFrom(args);
-  const std::int64_t startUs = static_cast<std::int64_t>(args.startSeconds.value_or(0)) * AV_TIME_BASE;
-  if (args.lengthSeconds && *args.lengthSeconds == 0) {
-    ReportError("the length (-t) must be at least one second");
-    return 1;
-  }
-  const std::int64_t lengthUs =
-      args.lengthSeconds ? std::min<std::int64_t>(*args.lengthSeconds * AV_TIME_BASE, kToTheEnd) : kToTheEnd;
+// Cuts the piece once: smartly when `smart` and the source allows it, else
+// by full re-encode. kFallback (with the reason in *why) when the smart cut
+// turned out not to be sound midway; the partial output is then discarded.
+Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, std::int64_t startUs, std::int64_t lengthUs,
+                bool smart, ProgressReporter* progressReporter, std::string* why) {
+  ProgressReporter& progress = *progressReporter;
   std::string error;
-  if (!CheckOutputTarget(args.input, args.output, args.overwrite, &error)) {
-    ReportError(error);
-    return 1;
-  }
-  ProgressReporter progress(tuning.progressTop);
-  progress.Start();
-
   OpenedSource src;
   if (!OpenSource(args.input, 5 * AV_TIME_BASE, 256 * 1024, &src, &error)) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
   AVFormatContext* in = src.format.get();
   if (src.durationUs > 0 && startUs >= src.durationUs) {
     ReportError("the start (" + std::to_string(startUs / AV_TIME_BASE) +
                 " s) lies beyond the end of the source");
-    return 1;
+    return Attempt::kFailed;
   }
   const AVCodecParameters* vpar = src.videoStream >= 0 ? in->streams[src.videoStream]->codecpar : nullptr;
   const AVCodecParameters* apar = src.audioStream >= 0 ? in->streams[src.audioStream]->codecpar : nullptr;
   CodecPlan plan;
   if (!PlanCodecs(args.output, vpar, apar, args, &plan, &error)) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
 
   TempOutput temp(args.output);
   if (!temp.Create(&error)) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
   Muxer mux;
   if (!mux.Init(plan.format, temp.path(), &error)) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
   const int threads = ThreadsFor(tuning.threads);
   VideoPath video;
+  SmartVideo smartVideo;
   AudioPath audio;
   const bool hasVideo = vpar != nullptr;
   const bool hasAudio = apar != nullptr;
-  if ((hasVideo && !video.Init(in, src.videoStream, plan.videoEncoder, &mux, threads, tuning.quality, &error)) ||
+  bool useSmart = false;
+  if (hasVideo && smart) {
+    SmartVideo::Status st = smartVideo.Init(in, src.videoStream, plan, &mux, threads, tuning.quality, &error);
+    if (st == SmartVideo::Status::kError) {
+      ReportError(error);
+      return Attempt::kFailed;
+    }
+    useSmart = st == SmartVideo::Status::kOk;
+    if (!useSmart) WriteStderr("ZantrelCore: full re-encode: " + error + "\n");
+  } else if (hasVideo) {
+    WriteStderr("ZantrelCore: full re-encode: " + (why->empty() ? std::string("asked for") : *why) + "\n");
+  }
+  if ((hasVideo && !useSmart &&
+       !video.Init(in, src.videoStream, plan.videoEncoder, &mux, threads, tuning.quality, &error)) ||
       (hasAudio && !audio.Init(in, src.audioStream, plan, &mux, &error)) || !mux.Open(&error)) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
   // Cut times count from the first picture: that is the timeline a viewer
   // sees, and audio that starts earlier (encoder priming) then keeps its
@@ -138,13 +143,16 @@ int RunCut(const ToolArgs& args) {
   if (hasVideo) {
     const AVStream* vs = in->streams[src.videoStream];
     if (vs->start_time != AV_NOPTS_VALUE) baseUs = av_rescale_q(vs->start_time, vs->time_base, AV_TIME_BASE_Q);
-    video.SetWindow(baseUs, startUs, lengthUs);
+    if (useSmart)
+      smartVideo.SetWindow(baseUs, startUs, lengthUs);
+    else
+      video.SetWindow(baseUs, startUs, lengthUs);
   }
   if (hasAudio) {
     audio.SetWindow(baseUs, startUs);
     if (!hasVideo && !audio.SetOrigin(startUs, lengthUs, &error)) {
       ReportError(error);
-      return 1;
+      return Attempt::kFailed;
     }
   }
 
@@ -154,21 +162,32 @@ int RunCut(const ToolArgs& args) {
   std::int64_t total = lengthUs;
   if (src.durationUs > 0) total = std::min(total, src.durationUs - startUs);
   bool originPassed = !hasVideo;
+  bool fallback = false;
+  auto videoOriginKnown = [&] { return useSmart ? smartVideo.originKnown() : video.originKnown(); };
+  auto videoOriginUs = [&] { return useSmart ? smartVideo.originUs() : video.originUs(); };
+  auto videoDone = [&] { return useSmart ? smartVideo.done() : video.done(); };
+  auto videoReachedUs = [&] { return useSmart ? smartVideo.reachedUs() : video.reachedUs(); };
   auto step = [&](const AVPacket* pkt) -> bool {
     const int index = pkt ? pkt->stream_index : -1;
     if (hasVideo && (!pkt || index == src.videoStream)) {
-      if (!video.Decode(pkt, &error)) return false;
-      if (!originPassed && video.originKnown()) {
+      if (useSmart) {
+        SmartVideo::Status st = smartVideo.Feed(pkt, &error);
+        if (st == SmartVideo::Status::kFallback) fallback = true;
+        if (st != SmartVideo::Status::kOk) return false;
+      } else if (!video.Decode(pkt, &error)) {
+        return false;
+      }
+      if (!originPassed && videoOriginKnown()) {
         originPassed = true;
-        if (hasAudio && !audio.SetOrigin(video.originUs(), lengthUs, &error)) return false;
+        if (hasAudio && !audio.SetOrigin(videoOriginUs(), lengthUs, &error)) return false;
       }
     }
     if (hasAudio && (!pkt || index == src.audioStream) && !audio.Decode(pkt, &error)) return false;
-    const std::int64_t doneUs = hasVideo ? video.reachedUs() - video.originUs() : audio.reachedUs() - startUs;
+    const std::int64_t doneUs = hasVideo ? videoReachedUs() - videoOriginUs() : audio.reachedUs() - startUs;
     if (originPassed) progress.Update(doneUs, total);
     return true;
   };
-  auto finished = [&] { return (!hasVideo || video.done()) && (!hasAudio || (originPassed && audio.done())); };
+  auto finished = [&] { return (!hasVideo || videoDone()) && (!hasAudio || (originPassed && audio.done())); };
 
   bool ok = true;
   bool readError = false;
@@ -189,34 +208,70 @@ int RunCut(const ToolArgs& args) {
     av_packet_unref(pkt.get());
   }
   if (ok && !finished()) ok = step(nullptr);  // drain the decoders at the end of the input
+  if (fallback) {
+    *why = error;
+    return Attempt::kFallback;
+  }
   if (ok && hasVideo && !originPassed) {
     // The video never reached the start: the source holds no picture there.
     ReportError("the source has no picture at " + std::to_string(startUs / AV_TIME_BASE) + " s");
-    return 1;
+    return Attempt::kFailed;
   }
   if (!ok) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
   // A source that stops well before the duration it states is damaged; the
   // piece would silently come out short.
-  const std::int64_t reached = std::max(hasVideo ? video.reachedUs() : 0, hasAudio ? audio.reachedUs() : 0);
+  const std::int64_t reached = std::max(hasVideo ? videoReachedUs() : 0, hasAudio ? audio.reachedUs() : 0);
   const std::int64_t wantedEnd = std::min(startUs + lengthUs, src.durationUs);
   if (!finished() && src.durationUs > 0 && !src.durationFromTail && reached + AV_TIME_BASE < wantedEnd) {
     ReportError("the source ends at " + std::to_string(reached / 1000) + " ms, before its stated end (" +
                 std::to_string(src.durationUs / 1000) + " ms): it is truncated or damaged" +
                 (readError ? " (read error)" : ""));
-    return 1;
+    return Attempt::kFailed;
   }
-  if ((hasVideo && video.framesWritten() == 0) || (!hasVideo && audio.samplesWritten() == 0)) {
+  const std::int64_t frames = useSmart ? smartVideo.framesWritten() : video.framesWritten();
+  if ((hasVideo && frames == 0) || (!hasVideo && audio.samplesWritten() == 0)) {
     ReportError("nothing could be decoded in the requested range");
+    return Attempt::kFailed;
+  }
+  if ((hasVideo && !useSmart && !video.Finish(&error)) || (hasAudio && !audio.Finish(&error)) ||
+      !mux.Finish(&error) || !temp.Commit(args.overwrite, &error)) {
+    ReportError(error);
+    return Attempt::kFailed;
+  }
+  if (useSmart) WriteStderr("ZantrelCore: " + smartVideo.Summary() + "\n");
+  return Attempt::kDone;
+}
+
+}  // namespace
+
+int RunCut(const ToolArgs& args) {
+  const CutTuning tuning = CutTuningFrom(args);
+  const std::int64_t startUs = static_cast<std::int64_t>(args.startSeconds.value_or(0)) * AV_TIME_BASE;
+  if (args.lengthSeconds && *args.lengthSeconds == 0) {
+    ReportError("the length (-t) must be at least one second");
     return 1;
   }
-  if ((hasVideo && !video.Finish(&error)) || (hasAudio && !audio.Finish(&error)) || !mux.Finish(&error) ||
-      !temp.Commit(args.overwrite, &error)) {
+  const std::int64_t lengthUs =
+      args.lengthSeconds ? std::min<std::int64_t>(*args.lengthSeconds * AV_TIME_BASE, kToTheEnd) : kToTheEnd;
+  std::string error;
+  if (!CheckOutputTarget(args.input, args.output, args.overwrite, &error)) {
     ReportError(error);
     return 1;
   }
+  ProgressReporter progress(tuning.progressTop);
+  progress.Start();
+
+  std::string why;
+  Attempt a = CutOnce(args, tuning, startUs, lengthUs, tuning.smart, &progress, &why);
+  if (a == Attempt::kFallback) {
+    // What was written so far is discarded with its temporary file; the
+    // piece is cut again the slow way, which is always sound.
+    a = CutOnce(args, tuning, startUs, lengthUs, false, &progress, &why);
+  }
+  if (a != Attempt::kDone) return 1;
   progress.Finish();
   return 0;
 }
