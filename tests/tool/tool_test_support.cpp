@@ -33,8 +33,8 @@ namespace {
 // Frame N shows N in binary: bit i is block i (left to right) of the top
 // half, white for 1; the bottom half is grey. Big blocks survive any of the
 // lossy codecs at these sizes.
-std::string BarcodeFilter(const std::string& size) {
-  return "color=c=gray:s=" + size + ":r=25:d=6,format=yuv420p,"
+std::string BarcodeFilter(const std::string& size, const std::string& rate = "25", const std::string& seconds = "6") {
+  return "color=c=gray:s=" + size + ":r=" + rate + ":d=" + seconds + ",format=yuv420p,"
          "geq=lum='if(lt(Y\\,H/2)\\,16+219*mod(floor(N/pow(2\\,floor(X*8/W)))\\,2)\\,128)':cb=128:cr=128";
 }
 
@@ -135,11 +135,17 @@ std::vector<std::string> TempDir::List() const {
 }
 
 bool RunFfmpeg(const std::vector<std::string>& args) {
+  std::string out;
+  return RunFfmpeg(args, &out);
+}
+
+bool RunFfmpeg(const std::vector<std::string>& args, std::string* output) {
   std::vector<std::string> all = {"-nostdin", "-v", "error", "-y"};
   all.insert(all.end(), args.begin(), args.end());
   Spawned s = Spawn("ffmpeg", all, {}, true);
   if (s.pid < 0) return false;
-  std::string out;
+  std::string& out = *output;
+  out.clear();
   DrainInto(s.outFd, &out, -1);
   close(s.outFd);
   int status = 0;
@@ -163,6 +169,16 @@ const Clip& GetClip(const std::string& name) {
   args.push_back(clip.path);
   if (!RunFfmpeg(args)) clip.path.clear();
   return made.emplace(name, clip).first->second;
+}
+
+bool MakeBarcodeClip(const std::string& path, const std::string& size, const std::string& rate,
+                     const std::string& seconds, const std::vector<std::string>& codecArgs) {
+  std::vector<std::string> args = {"-f", "lavfi", "-i", BarcodeFilter(size, rate, seconds), "-f", "lavfi", "-i",
+                                   "aevalsrc=exprs='if(lt(mod(t\\,1)\\,0.1)\\,0.8*sin(2*PI*1000*t)\\,0)':s=44100:d=" +
+                                       seconds};
+  args.insert(args.end(), codecArgs.begin(), codecArgs.end());
+  args.push_back(path);
+  return RunFfmpeg(args);
 }
 
 ToolProcess::ToolProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
