@@ -4,6 +4,7 @@
 #include <deque>
 #include <unistd.h>
 
+#include "tool/audio_copy.h"
 #include "tool/audio_path.h"
 #include "tool/codec_plan.h"
 #include "tool/console.h"
@@ -116,6 +117,7 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, std::int64_t star
   VideoPath video;
   SmartVideo smartVideo;
   AudioPath audio;
+  AudioCopy audioCopy;
   const bool hasVideo = vpar != nullptr;
   const bool hasAudio = apar != nullptr;
   bool useSmart = false;
@@ -130,9 +132,12 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, std::int64_t star
   } else if (hasVideo) {
     WriteStderr("ZantrelCore: full re-encode: " + (why->empty() ? std::string("asked for") : *why) + "\n");
   }
+  // A smart-cut piece copies its audio too where the form keeps it as it is.
+  const bool copyAudio = useSmart && AudioCanBeCopied(plan, apar, args.audioBitRate.has_value());
   if ((hasVideo && !useSmart &&
        !video.Init(in, src.videoStream, plan.videoEncoder, &mux, threads, tuning.quality, &error)) ||
-      (hasAudio && !audio.Init(in, src.audioStream, plan, &mux, &error)) || !mux.Open(&error)) {
+      (hasAudio && !copyAudio && !audio.Init(in, src.audioStream, plan, &mux, &error)) ||
+      (hasAudio && copyAudio && !audioCopy.Init(in, src.audioStream, &mux, &error)) || !mux.Open(&error)) {
     ReportError(error);
     return Attempt::kFailed;
   }
@@ -148,7 +153,9 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, std::int64_t star
     else
       video.SetWindow(baseUs, startUs, lengthUs);
   }
-  if (hasAudio) {
+  if (hasAudio && copyAudio) {
+    audioCopy.SetWindow(baseUs, startUs, lengthUs);
+  } else if (hasAudio) {
     audio.SetWindow(baseUs, startUs);
     if (!hasVideo && !audio.SetOrigin(startUs, lengthUs, &error)) {
       ReportError(error);
@@ -179,15 +186,20 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, std::int64_t star
       }
       if (!originPassed && videoOriginKnown()) {
         originPassed = true;
-        if (hasAudio && !audio.SetOrigin(videoOriginUs(), lengthUs, &error)) return false;
+        if (hasAudio && !(copyAudio ? audioCopy.SetOrigin(videoOriginUs(), &error)
+                                    : audio.SetOrigin(videoOriginUs(), lengthUs, &error)))
+          return false;
       }
     }
-    if (hasAudio && (!pkt || index == src.audioStream) && !audio.Decode(pkt, &error)) return false;
+    if (hasAudio && (!pkt || index == src.audioStream) &&
+        !(copyAudio ? audioCopy.Feed(pkt, &error) : audio.Decode(pkt, &error)))
+      return false;
     const std::int64_t doneUs = hasVideo ? videoReachedUs() - videoOriginUs() : audio.reachedUs() - startUs;
     if (originPassed) progress.Update(doneUs, total);
     return true;
   };
-  auto finished = [&] { return (!hasVideo || videoDone()) && (!hasAudio || (originPassed && audio.done())); };
+  auto audioDone = [&] { return copyAudio ? audioCopy.done() : audio.done(); };
+  auto finished = [&] { return (!hasVideo || videoDone()) && (!hasAudio || (originPassed && audioDone())); };
 
   bool ok = true;
   bool readError = false;
@@ -223,7 +235,8 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, std::int64_t star
   }
   // A source that stops well before the duration it states is damaged; the
   // piece would silently come out short.
-  const std::int64_t reached = std::max(hasVideo ? videoReachedUs() : 0, hasAudio ? audio.reachedUs() : 0);
+  const std::int64_t audioReached = copyAudio ? audioCopy.reachedUs() : audio.reachedUs();
+  const std::int64_t reached = std::max(hasVideo ? videoReachedUs() : 0, hasAudio ? audioReached : 0);
   const std::int64_t wantedEnd = std::min(startUs + lengthUs, src.durationUs);
   if (!finished() && src.durationUs > 0 && !src.durationFromTail && reached + AV_TIME_BASE < wantedEnd) {
     ReportError("the source ends at " + std::to_string(reached / 1000) + " ms, before its stated end (" +
@@ -236,12 +249,14 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, std::int64_t star
     ReportError("nothing could be decoded in the requested range");
     return Attempt::kFailed;
   }
-  if ((hasVideo && !useSmart && !video.Finish(&error)) || (hasAudio && !audio.Finish(&error)) ||
+  if ((hasVideo && !useSmart && !video.Finish(&error)) || (hasAudio && !copyAudio && !audio.Finish(&error)) ||
       !mux.Finish(&error) || !temp.Commit(args.overwrite, &error)) {
     ReportError(error);
     return Attempt::kFailed;
   }
-  if (useSmart) WriteStderr("ZantrelCore: " + smartVideo.Summary() + "\n");
+  if (useSmart)
+    WriteStderr("ZantrelCore: " + smartVideo.Summary() +
+                (hasAudio ? (copyAudio ? "; audio copied" : "; audio re-encoded") : "") + "\n");
   return Attempt::kDone;
 }
 

@@ -1,5 +1,7 @@
 #include "tool/smart_plan.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 extern "C" {
@@ -52,13 +54,21 @@ std::string SmartCutObstacle(const AVCodecParameters* video, const char* demuxer
   return "";
 }
 
-int CopyablePrefix(const std::vector<std::int64_t>& pts, std::int64_t endTs) {
-  int last = -1;
-  for (std::size_t i = 0; i < pts.size(); ++i)
-    if (pts[i] < endTs) last = static_cast<int>(i);
-  for (int i = 0; i <= last; ++i)
-    if (pts[static_cast<std::size_t>(i)] >= endTs) return -1;
-  return last + 1;
+TailSplit SplitTail(const std::vector<std::int64_t>& pts, std::int64_t endTs) {
+  const std::size_t n = pts.size();
+  // restMin[i]: the earliest frame from packet i on.
+  std::vector<std::int64_t> restMin(n + 1, INT64_MAX);
+  for (std::size_t i = n; i-- > 0;) restMin[i] = std::min(restMin[i + 1], pts[i]);
+  TailSplit split;
+  std::int64_t prefixMax = INT64_MIN;
+  for (std::size_t i = 0; i < n && pts[i] < endTs; ++i) {
+    prefixMax = std::max(prefixMax, pts[i]);
+    if (prefixMax < restMin[i + 1]) split.copy = static_cast<int>(i + 1);
+  }
+  const std::size_t copied = static_cast<std::size_t>(split.copy);
+  split.reencode = restMin[copied] < endTs;
+  split.reencodeFrom = restMin[copied];
+  return split;
 }
 
 bool TailDecidable(std::size_t buffered, std::size_t firstAtEnd) { return buffered > firstAtEnd + 16; }

@@ -24,11 +24,17 @@ std::string SmartCutObstacle(const AVCodecParameters* video, const char* demuxer
 
 // The tail of a piece: the packets (in decode order, presentation times
 // `pts`) of the group of pictures that starts at a clean key frame and holds
-// the piece's end `endTs`. Returns how many of them, from the first, to
-// copy: a decode-order prefix that holds exactly the frames with pts < endTs.
-// -1 when no such prefix exists (a frame at or after the end must be decoded
-// before a frame inside the piece): then that group is re-encoded.
-int CopyablePrefix(const std::vector<std::int64_t>& pts, std::int64_t endTs);
+// the piece's end `endTs`. The longest decode-order prefix whose frames are
+// all before the end and all shown before every later packet's frame can be
+// copied: a fresh IDR frame may follow it. The frames before the end that it
+// leaves out (at most the reorder run at the end, with B-frames) are
+// re-encoded.
+struct TailSplit {
+  int copy = 0;          // packets copied from the group's start
+  bool reencode = false; // frames before the end remain after them
+  std::int64_t reencodeFrom = 0;  // the first of those frames' pts
+};
+TailSplit SplitTail(const std::vector<std::int64_t>& pts, std::int64_t endTs);
 
 // True when a group buffered for the tail decision has seen enough packets
 // after its first one at or past the end (`firstAtEnd`, an index) that no

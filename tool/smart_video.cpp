@@ -268,6 +268,7 @@ SmartVideo::Status SmartVideo::FeedCopy(const AVPacket* pkt, bool clean, std::st
     if (firstAtEnd_ != SIZE_MAX) return DecideTail(message);
     Status st = WriteGroup(group_.size(), message);
     if (st != Status::kOk) return st;
+    ClearGroup();
     if (!pkt || pkt->pts >= endTs_) {
       phase_ = Phase::kDone;
       done_ = true;
@@ -294,17 +295,21 @@ SmartVideo::Status SmartVideo::DecideTail(std::string* message) {
   phase_ = Phase::kDone;
   done_ = true;
   std::vector<std::int64_t> pts;
-  for (const PacketPtr& p : group_) pts.push_back(p->pts);
-  const int prefix = CopyablePrefix(pts, endTs_);
-  if (prefix >= 0) {
-    tailCopied_ = true;
-    Status st = WriteGroup(static_cast<std::size_t>(prefix), message);
-    return st == Status::kOk ? EndSeamCheck(message) : st;
+  std::size_t lastBefore = 0;  // the last packet with a frame before the end
+  for (std::size_t i = 0; i < group_.size(); ++i) {
+    pts.push_back(group_[i]->pts);
+    if (group_[i]->pts < endTs_) lastBefore = i;
   }
-  // A frame at or after the end is decoded before one inside the piece:
-  // re-encode this group's frames before the end with an encoder of the
-  // same settings, hence the same parameter sets under the same id.
-  Status st = OpenEncoder(&tailEnc_, message);
+  const TailSplit split = SplitTail(pts, endTs_);
+  Status st = WriteGroup(static_cast<std::size_t>(split.copy), message);
+  if (st == Status::kOk) st = EndSeamCheck(message);
+  if (st != Status::kOk || !split.reencode) return st;
+
+  // The frames before the end that the copy leaves out (B-frames decoded
+  // after a frame at or past the end) are re-encoded after it, by an
+  // encoder of the same settings, hence the same parameter sets under the
+  // same id.
+  st = OpenEncoder(&tailEnc_, message);
   if (st != Status::kOk) return st;
   if (encoderSets_ != Bytes(tailEnc_->extradata, tailEnc_->extradata + tailEnc_->extradata_size)) {
     *message = "the encoder's parameter sets changed between the start and the end";
@@ -314,19 +319,18 @@ SmartVideo::Status SmartVideo::DecideTail(std::string* message) {
   const std::int64_t delay = key->pts - key->dts;
   std::vector<PacketPtr> packets;
   const std::int64_t before = headFrames_;
-  for (const PacketPtr& p : group_) {
-    st = Decode(p.get(), tailEnc_.get(), key->pts, &packets, message);
+  for (std::size_t i = 0; i <= lastBefore; ++i) {
+    st = Decode(group_[i].get(), tailEnc_.get(), split.reencodeFrom, &packets, message);
     if (st != Status::kOk) return st;
   }
-  st = Decode(nullptr, tailEnc_.get(), key->pts, &packets, message);
+  st = Decode(nullptr, tailEnc_.get(), split.reencodeFrom, &packets, message);
   if (st != Status::kOk) return st;
   // Decode() counts what it encodes as head frames.
   tailFrames_ = headFrames_ - before;
   headFrames_ = before;
   st = Encode(tailEnc_.get(), nullptr, &packets, message);
   if (st != Status::kOk) return st;
-  st = EndSeamCheck(message);
-  if (st != Status::kOk) return st;
+  ClearGroup();
   st = WriteEncoded(&packets, delay, message);
   if (st != Status::kOk) return st;
   return Check(nullptr, "end", message);
@@ -337,10 +341,13 @@ SmartVideo::Status SmartVideo::WriteGroup(std::size_t count, std::string* messag
     Status st = WriteCopied(group_[i].get(), message);
     if (st != Status::kOk) return st;
   }
+  return Status::kOk;
+}
+
+void SmartVideo::ClearGroup() {
   group_.clear();
   groupBytes_ = 0;
   firstAtEnd_ = SIZE_MAX;
-  return Status::kOk;
 }
 
 SmartVideo::Status SmartVideo::Decode(const AVPacket* pkt, AVCodecContext* enc, std::int64_t from,
@@ -432,6 +439,11 @@ SmartVideo::Status SmartVideo::WriteEncoded(std::vector<PacketPtr>* packets, std
     // source's delay they stay below the first copied DTS and rise by one
     // frame at the seam.
     p->dts = p->pts - delay;
+    if (p->dts <= lastDts_) {
+      *message = std::string("the time stamps at the ") + seam + " of the piece do not rise";
+      return Status::kFallback;
+    }
+    lastDts_ = p->dts;
     Status st = Check(p.get(), seam, message);
     if (st != Status::kOk) return st;
     p->pts -= originTs_;
@@ -443,7 +455,7 @@ SmartVideo::Status SmartVideo::WriteEncoded(std::vector<PacketPtr>* packets, std
   return Status::kOk;
 }
 
-SmartVideo::Status SmartVideo::WriteCopied(AVPacket* pkt, std::string* message) {
+SmartVideo::Status SmartVideo::WriteCopied(const AVPacket* pkt, std::string* message) {
   if (checkAfterSeam_ > 0) {
     Status st = Check(pkt, "start", message);
     if (st != Status::kOk) return st;
@@ -454,10 +466,22 @@ SmartVideo::Status SmartVideo::WriteCopied(AVPacket* pkt, std::string* message) 
       --checkAfterSeam_;
     }
   }
-  pkt->pts -= originTs_;
-  pkt->dts -= originTs_;
+  if (pkt->dts <= lastDts_) {
+    *message = "the time stamps at the start of the piece do not rise";
+    return Status::kFallback;
+  }
+  lastDts_ = pkt->dts;
+  // The muxer takes what it is given; the group keeps its packets for a
+  // re-encode of its end.
+  PacketPtr out(av_packet_clone(pkt));
+  if (!out) {
+    *message = "out of memory";
+    return Status::kError;
+  }
+  out->pts -= originTs_;
+  out->dts -= originTs_;
   ++copied_;
-  return mux_->Write(pkt, in_->time_base, out_, message) ? Status::kOk : Status::kError;
+  return mux_->Write(out.get(), in_->time_base, out_, message) ? Status::kOk : Status::kError;
 }
 
 SmartVideo::Status SmartVideo::Check(const AVPacket* pkt, const char* seam, std::string* message) {

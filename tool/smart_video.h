@@ -3,7 +3,8 @@
 // start (the head) is decoded and re-encoded, whole groups from the first
 // clean key frame on (the body) are copied packet for packet, and the group
 // holding the end (the tail) is copied as far as a decode-order prefix holds
-// exactly the frames before the end, else re-encoded.
+// only frames before the end shown before all later ones; the frames before
+// the end it leaves out are re-encoded after it.
 //
 // The piece holds the frames with S <= t < E on the source's timeline, like
 // the full re-encode. Re-encoded frames come from libx264 set up like the
@@ -18,6 +19,7 @@
 // do (no timestamps, interlaced pictures, key frames too far apart), Feed()
 // returns kFallback and the caller discards the output and cuts the piece by
 // full re-encode. Main thread only; the object owns its codecs.
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -61,14 +63,15 @@ class SmartVideo {
   Status FinishHead(bool bodyFollows, std::int64_t delay, std::string* message);
   Status EndSeamCheck(std::string* message);  // drains a pending check of the start seam
   Status DecideTail(std::string* message);
-  Status WriteGroup(std::size_t count, std::string* message);
+  Status WriteGroup(std::size_t count, std::string* message);  // the first `count` of group_
+  void ClearGroup();
   // Decodes `pkt` (null drains) and encodes the frames in [from, endTs_).
   Status Decode(const AVPacket* pkt, AVCodecContext* enc, std::int64_t from, std::vector<PacketPtr>* out,
                 std::string* message);
   Status Encode(AVCodecContext* enc, AVFrame* frame, std::vector<PacketPtr>* out, std::string* message);
   // Writes re-encoded packets with DTS = PTS - delay after the seam check.
   Status WriteEncoded(std::vector<PacketPtr>* packets, std::int64_t delay, std::string* message);
-  Status WriteCopied(AVPacket* pkt, std::string* message);
+  Status WriteCopied(const AVPacket* pkt, std::string* message);
   Status Check(const AVPacket* pkt, const char* seam, std::string* message);  // null drains
   bool IsCleanKey(const AVPacket* pkt) const;
 
@@ -98,6 +101,7 @@ class SmartVideo {
   std::vector<PacketPtr> group_;  // the current copied group, from its clean key frame
   std::int64_t groupBytes_ = 0;
   std::size_t firstAtEnd_ = SIZE_MAX;  // index in group_ of the first packet at or past the end
+  std::int64_t lastDts_ = INT64_MIN;  // of the last packet written, source time base
   int checkAfterSeam_ = 0;  // copied packets still to pass through the seam check
   std::int64_t headFrames_ = 0, copied_ = 0, tailFrames_ = 0;
   bool tailCopied_ = false;

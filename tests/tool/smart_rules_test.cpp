@@ -2,6 +2,8 @@
 // parameter set ids, the tail's copyable prefix and which sources qualify.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -117,21 +119,29 @@ TEST(H264Bitstream, ParameterSetIdsAndTheFreeOne) {
   EXPECT_EQ(FreeParameterSetId(c), -1);
 }
 
-TEST(SmartPlan, TailCopiesOnlyAPrefixHoldingExactlyTheFramesBeforeTheEnd) {
-  // Flat: decode order = presentation order.
-  EXPECT_EQ(CopyablePrefix({0, 1, 2, 3, 4}, 3), 3);
-  EXPECT_EQ(CopyablePrefix({0, 1, 2}, 10), 3);
-  // I0 P3 B1 B2 P6 B4 B5: an end at 3 needs B1 and B2, decoded after P3.
-  const std::vector<std::int64_t> bframes = {0, 3, 1, 2, 6, 4, 5};
-  EXPECT_EQ(CopyablePrefix(bframes, 3), -1);
-  EXPECT_EQ(CopyablePrefix(bframes, 4), 4);  // I0 P3 B1 B2
-  EXPECT_EQ(CopyablePrefix(bframes, 1), 1);                   // I0 alone
-  EXPECT_EQ(CopyablePrefix(bframes, 5), -1);                  // B4 comes after P6
-  EXPECT_EQ(CopyablePrefix(bframes, 7), 7);
-  // Pyramid: I0 P4 B2 b1 b3.
-  EXPECT_EQ(CopyablePrefix({0, 4, 2, 1, 3}, 2), -1);
-  EXPECT_EQ(CopyablePrefix({0, 4, 2, 1, 3}, 5), 5);
+TEST(SmartPlan, TailCopiesTheLongestPrefixShownBeforeEverythingAfterIt) {
+  auto split = [](std::vector<std::int64_t> pts, std::int64_t end) {
+    const TailSplit t = SplitTail(pts, end);
+    return std::make_tuple(t.copy, t.reencode, t.reencode ? t.reencodeFrom : -1);
+  };
+  // Flat: decode order = presentation order, everything before the end copied.
+  EXPECT_EQ(split({0, 1, 2, 3, 4}, 3), std::make_tuple(3, false, -1));
+  EXPECT_EQ(split({0, 1, 2}, 10), std::make_tuple(3, false, -1));
+  // I0 P3 B1 B2 P6 B4 B5.
+  const std::vector<std::int64_t> b = {0, 3, 1, 2, 6, 4, 5};
+  EXPECT_EQ(split(b, 4), std::make_tuple(4, false, -1));  // I0 P3 B1 B2
+  EXPECT_EQ(split(b, 1), std::make_tuple(1, false, -1));  // I0
+  EXPECT_EQ(split(b, 7), std::make_tuple(7, false, -1));
+  // An end at 3 needs B1 and B2, decoded after P3: copy I0, re-encode 1 and 2.
+  EXPECT_EQ(split(b, 3), std::make_tuple(1, true, 1));
+  // An end at 5: B4 comes after P6; copy up to B2, re-encode 4.
+  EXPECT_EQ(split(b, 5), std::make_tuple(4, true, 4));
+  // Pyramid I0 P4 B2 b1 b3 | P8 B6 b5 b7: an end at 7.
+  EXPECT_EQ(split({0, 4, 2, 1, 3, 8, 6, 5, 7}, 7), std::make_tuple(5, true, 5));
+  EXPECT_EQ(split({0, 4, 2, 1, 3}, 2), std::make_tuple(1, true, 1));
+}
 
+TEST(SmartPlan, TailDecisionWaitsForTheLongestReorder) {
   // 16 packets after the first one past the end settle it.
   EXPECT_FALSE(TailDecidable(16, 0));
   EXPECT_TRUE(TailDecidable(17, 0));
