@@ -57,6 +57,7 @@ SmartVideo::Status SmartVideo::Init(AVFormatContext* in, int index, const CodecP
 
   rate_ = av_guess_frame_rate(in, in_, nullptr);
   if (rate_.num <= 0 || rate_.den <= 0 || av_q2d(rate_) > 240) rate_ = {25, 1};
+  frameTs_ = std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate_), in_->time_base));
 
   Status st = OpenEncoder(&headEnc_, message);
   if (st != Status::kOk) return st;
@@ -461,7 +462,7 @@ SmartVideo::Status SmartVideo::WriteEncoded(std::vector<PacketPtr>* packets, std
     }
     p->pts -= originTs_;
     p->dts -= originTs_;
-    p->duration = 0;
+    p->duration = frameTs_;  // a frame, so that a piece ending here keeps its last one
     if (!mux_->Write(p.get(), in_->time_base, out_, message)) return Status::kError;
   }
   packets->clear();

@@ -84,6 +84,7 @@ class SmartVideo {
   Bytes encoderSets_;  // the head encoder's Annex-B extradata
   int threads_ = 0, quality_ = 100;
   AVRational rate_{25, 1};
+  std::int64_t frameTs_ = 1;  // one frame in the input time base
   CodecContextPtr dec_, headEnc_, tailEnc_, checker_;
   FramePtr frame_ = MakeFrame();
   PacketPtr encoded_ = MakePacket();
