@@ -1,6 +1,7 @@
 #include "tool/audio_copy.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace zantrel::tool {
@@ -24,24 +25,16 @@ bool AudioCopy::Init(AVFormatContext* in, int index, Muxer* mux, std::string* er
   return true;
 }
 
-void AudioCopy::SetWindow(std::int64_t baseUs, std::int64_t startUs, std::int64_t lengthUs) {
-  baseUs_ = baseUs;
+void AudioCopy::SetWindow(const PieceWindow& window, std::int64_t fileStartUs) {
+  fileStartUs_ = fileStartUs;
   const auto up = static_cast<AVRounding>(AV_ROUND_UP | AV_ROUND_PASS_MINMAX);
+  const std::int64_t s = fileStartUs + window.startUs();
   // The first piece starts at the file's start: encoder priming before the
   // first picture stays with it.
-  startTs_ = startUs <= 0 ? INT64_MIN : av_rescale_q_rnd(baseUs + startUs, AV_TIME_BASE_Q, in_->time_base, up);
-  endTs_ = av_rescale_q_rnd(baseUs + startUs + lengthUs, AV_TIME_BASE_Q, in_->time_base, up);
-}
-
-bool AudioCopy::SetOrigin(std::int64_t originUs, std::string* error) {
-  originKnown_ = true;
-  originTs_ = av_rescale_q(baseUs_ + originUs, AV_TIME_BASE_Q, in_->time_base);
-  while (!held_.empty()) {
-    PacketPtr p = std::move(held_.front());
-    held_.pop_front();
-    if (!Write(p.get(), error)) return false;
-  }
-  return true;
+  startTs_ = window.startUs() <= 0 ? INT64_MIN : av_rescale_q_rnd(s, AV_TIME_BASE_Q, in_->time_base, up);
+  endTs_ = window.runsToEnd() ? INT64_MAX
+                              : av_rescale_q_rnd(fileStartUs + window.endUs(), AV_TIME_BASE_Q, in_->time_base, up);
+  originTs_ = av_rescale_q(s, AV_TIME_BASE_Q, in_->time_base);
 }
 
 bool AudioCopy::Feed(const AVPacket* pkt, std::string* error) {
@@ -57,7 +50,7 @@ bool AudioCopy::Feed(const AVPacket* pkt, std::string* error) {
   }
   reachedUs_ = std::max(reachedUs_, av_rescale_q(ts + std::max<std::int64_t>(pkt->duration, 0), in_->time_base,
                                                  AV_TIME_BASE_Q) -
-                                        baseUs_);
+                                        fileStartUs_);
   if (ts >= endTs_) {
     done_ = true;
     return true;
@@ -69,10 +62,6 @@ bool AudioCopy::Feed(const AVPacket* pkt, std::string* error) {
     return false;
   }
   copy->pts = copy->dts = ts;  // audio frames decode in the order they play
-  if (!originKnown_) {
-    held_.push_back(std::move(copy));
-    return true;
-  }
   return Write(copy.get(), error);
 }
 

@@ -4,12 +4,12 @@
 // each to the piece its start time falls in ([S, E) on the file's timeline),
 // so consecutive pieces share none and miss none. Main thread only.
 #include <cstdint>
-#include <deque>
 #include <string>
 
 #include "tool/av_handles.h"
 #include "tool/codec_plan.h"
 #include "tool/muxer.h"
+#include "tool/piece_window.h"
 
 namespace zantrel::tool {
 
@@ -22,17 +22,16 @@ class AudioCopy {
  public:
   // Adds the output stream with the source stream's parameters.
   bool Init(AVFormatContext* in, int index, Muxer* mux, std::string* error);
-  // The piece [baseUs + startUs, + lengthUs) on the file's timeline.
-  void SetWindow(std::int64_t baseUs, std::int64_t startUs, std::int64_t lengthUs);
-  // The piece's time zero (its first picture), relative to baseUs; packets
-  // read before it is known are held.
-  bool SetOrigin(std::int64_t originUs, std::string* error);
+  // The piece: packets starting at a time the window holds on the file's
+  // timeline (`fileStartUs` is the container's start), one at t placed at
+  // t - S.
+  void SetWindow(const PieceWindow& window, std::int64_t fileStartUs);
   // One packet of this stream; null = end of input. False with a message
   // when writing fails or a packet has no time stamp.
   bool Feed(const AVPacket* pkt, std::string* error);
 
   bool done() const { return done_; }
-  std::int64_t reachedUs() const { return reachedUs_; }
+  std::int64_t reachedUs() const { return reachedUs_; }  // on the file's timeline
   std::int64_t packetsWritten() const { return written_; }
 
  private:
@@ -41,10 +40,8 @@ class AudioCopy {
   AVStream* in_ = nullptr;
   AVStream* out_ = nullptr;
   Muxer* mux_ = nullptr;
-  std::int64_t baseUs_ = 0, startTs_ = 0, endTs_ = 0;
-  bool originKnown_ = false;
-  std::int64_t originTs_ = 0;
-  std::deque<PacketPtr> held_;
+  std::int64_t fileStartUs_ = 0, startTs_ = 0, endTs_ = 0;
+  std::int64_t originTs_ = 0;  // S in the input time base
   bool done_ = false;
   std::int64_t reachedUs_ = 0;
   std::int64_t written_ = 0;

@@ -177,12 +177,17 @@ SmartVideo::Status SmartVideo::OpenEncoder(CodecContextPtr* enc, std::string* me
   return Status::kOk;
 }
 
-void SmartVideo::SetWindow(std::int64_t baseUs, std::int64_t startUs, std::int64_t lengthUs) {
-  baseUs_ = baseUs;
-  // Rounded up: a frame belongs to the piece when t >= S exactly.
+void SmartVideo::SetWindow(const PieceWindow& window, std::int64_t fileStartUs) {
+  fileStartUs_ = fileStartUs;
+  // Rounded up: a frame belongs to the piece when t >= S exactly. The first
+  // piece also takes anything stamped before the file's start, the last runs
+  // to the real end.
   const auto up = static_cast<AVRounding>(AV_ROUND_UP | AV_ROUND_PASS_MINMAX);
-  startTs_ = av_rescale_q_rnd(baseUs + startUs, AV_TIME_BASE_Q, in_->time_base, up);
-  endTs_ = av_rescale_q_rnd(baseUs + startUs + lengthUs, AV_TIME_BASE_Q, in_->time_base, up);
+  const std::int64_t s = fileStartUs + window.startUs();
+  startTs_ = window.startUs() <= 0 ? INT64_MIN : av_rescale_q_rnd(s, AV_TIME_BASE_Q, in_->time_base, up);
+  endTs_ = window.runsToEnd() ? INT64_MAX
+                              : av_rescale_q_rnd(fileStartUs + window.endUs(), AV_TIME_BASE_Q, in_->time_base, up);
+  originTs_ = av_rescale_q(s, AV_TIME_BASE_Q, in_->time_base);
 }
 
 bool SmartVideo::IsCleanKey(const AVPacket* pkt) const {
@@ -203,7 +208,7 @@ SmartVideo::Status SmartVideo::Feed(const AVPacket* pkt, std::string* message) {
       return Status::kFallback;
     }
     const std::int64_t end = pkt->pts + std::max<std::int64_t>(pkt->duration, 0);
-    reachedUs_ = std::max(reachedUs_, av_rescale_q(end, in_->time_base, AV_TIME_BASE_Q) - baseUs_);
+    reachedUs_ = std::max(reachedUs_, av_rescale_q(end, in_->time_base, AV_TIME_BASE_Q) - fileStartUs_);
   }
   const bool clean = pkt && IsCleanKey(pkt);
   return phase_ == Phase::kHead ? FeedHead(pkt, clean, message) : FeedCopy(pkt, clean, message);
@@ -221,11 +226,7 @@ SmartVideo::Status SmartVideo::FeedHead(const AVPacket* pkt, bool clean, std::st
     const bool bodyFollows = pkt->pts < endTs_ && !headReachedEnd_;
     Status st = FinishHead(bodyFollows, bodyFollows ? delay : 0, message);
     if (st != Status::kOk || !bodyFollows) return st;
-    if (!originKnown_) {
-      originKnown_ = true;
-      originTs_ = pkt->pts;
-      originUs_ = av_rescale_q(originTs_, in_->time_base, AV_TIME_BASE_Q) - baseUs_;
-    }
+    if (firstKeptUs_ < 0) firstKeptUs_ = av_rescale_q(pkt->pts, in_->time_base, AV_TIME_BASE_Q) - fileStartUs_;
     phase_ = Phase::kCopy;
     done_ = false;
     return FeedCopy(pkt, true, message);
@@ -382,11 +383,7 @@ SmartVideo::Status SmartVideo::Decode(const AVPacket* pkt, AVCodecContext* enc, 
     } else if (ts >= endTs_) {
       headReachedEnd_ = true;
     } else if (ts >= from) {
-      if (!originKnown_) {
-        originKnown_ = true;
-        originTs_ = ts;
-        originUs_ = av_rescale_q(ts, in_->time_base, AV_TIME_BASE_Q) - baseUs_;
-      }
+      if (firstKeptUs_ < 0) firstKeptUs_ = av_rescale_q(ts, in_->time_base, AV_TIME_BASE_Q) - fileStartUs_;
       frame_->pts = ts;
       frame_->pict_type = AV_PICTURE_TYPE_NONE;
       frame_->sample_aspect_ratio = enc->sample_aspect_ratio;

@@ -28,6 +28,7 @@
 #include "tool/codec_plan.h"
 #include "tool/h264_bitstream.h"
 #include "tool/muxer.h"
+#include "tool/piece_window.h"
 
 namespace zantrel::tool {
 
@@ -41,16 +42,18 @@ class SmartVideo {
   Status Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux, int threads, int quality,
               std::string* message);
 
-  // The piece on the file's timeline: [baseUs + startUs, + lengthUs).
-  void SetWindow(std::int64_t baseUs, std::int64_t startUs, std::int64_t lengthUs);
+  // The piece: the frames the window holds on the file's timeline
+  // (`fileStartUs` is the container's start time), a frame at t presented
+  // at t - S.
+  void SetWindow(const PieceWindow& window, std::int64_t fileStartUs);
 
   // One packet of this stream in demuxing order; null = end of input.
   Status Feed(const AVPacket* pkt, std::string* message);
 
-  bool originKnown() const { return originKnown_; }
-  std::int64_t originUs() const { return originUs_; }  // first frame, relative to baseUs
+  // Time of the first frame kept on the file's timeline, or -1 before one is.
+  std::int64_t firstKeptUs() const { return firstKeptUs_; }
   bool done() const { return done_; }
-  std::int64_t reachedUs() const { return reachedUs_; }
+  std::int64_t reachedUs() const { return reachedUs_; }  // on the file's timeline
   std::int64_t framesWritten() const { return headFrames_ + copied_ + tailFrames_; }
   // "smart cut: ..." for the console.
   std::string Summary() const;
@@ -90,10 +93,10 @@ class SmartVideo {
   PacketPtr encoded_ = MakePacket();
 
   Phase phase_ = Phase::kHead;
-  std::int64_t baseUs_ = 0;
+  std::int64_t fileStartUs_ = 0;
   std::int64_t startTs_ = 0, endTs_ = 0;  // in the input stream's time base, rounded up
-  bool originKnown_ = false;
-  std::int64_t originTs_ = 0, originUs_ = 0;
+  std::int64_t originTs_ = 0;  // S in the input stream's time base: the piece's time 0
+  std::int64_t firstKeptUs_ = -1;
   bool done_ = false;
   std::int64_t reachedUs_ = 0;
 
