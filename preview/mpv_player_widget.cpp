@@ -195,6 +195,19 @@ void MpvPlayerWidget::Pause() {
   mpv_set_property_async(m_mpv.get(), 0, "pause", MPV_FORMAT_FLAG, &yes);
 }
 
+void MpvPlayerWidget::TogglePause() {
+  if (!m_mpv || m_loadState == LoadState::None || m_loadState == LoadState::Failed) return;
+  const char* cmd[] = {"cycle", "pause", nullptr};
+  mpv_command_async(m_mpv.get(), 0, cmd);
+}
+
+bool MpvPlayerWidget::IsPaused() const {
+  if (!m_mpv) return true;
+  int flag = 1;
+  mpv_get_property(m_mpv.get(), "pause", MPV_FORMAT_FLAG, &flag);
+  return flag != 0;
+}
+
 void MpvPlayerWidget::SeekPercent(double percent) {
   if (!m_mpv || m_loadState == LoadState::None || m_loadState == LoadState::Failed) return;
   if (!(percent >= 0)) percent = 0;  // also catches NaN

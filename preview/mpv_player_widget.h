@@ -53,6 +53,10 @@ class MpvPlayerWidget : public QWidget {
   const QImage& CurrentFrame() const { return m_frame; }
   // True once libmpv and its render context are up.
   bool IsReady() const { return m_render != nullptr; }
+  // Plays a paused video and pauses a playing one; nothing without a file.
+  void TogglePause();
+  // mpv's own pause flag (true without a player).
+  bool IsPaused() const;
 
   // Longest wait, in ms, of getTotalTime for a file still loading.
   static constexpr int kDurationWaitMs = 3000;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/globals.h"
+#include "app/qt/qt_translations.h"
 #include "i18n/language.h"
 #include "platform/module.h"
 #include "skin/qt/skin_engine.h"
@@ -18,6 +19,8 @@ bool CSplitterApp::InitInstance() {
   // The language comes first: the dialogs and the menu bar translate
   // themselves as they are created.
   SetLanguage("");
+  // Qt's choosers and buttons speak the same language as the dialogs.
+  m_qtTranslator = InstallQtTranslations(QtLocaleForLanguage(g_strLanguage));
 
   // Common controls, ActiveX hosting and the registry key have no
   // counterpart here: Qt's widgets need no initialisation and nothing is kept
