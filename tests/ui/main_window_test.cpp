@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <filesystem>
+#include <cstdlib>
 #include <fstream>
 
 #include "app/qt/qt_translations.h"
@@ -189,4 +190,30 @@ TEST(MainWindow, TextsFitTheirControlsInEveryState) {
   // The counts go on the bar, which has room for them.
   auto* bar = d.m_progress;
   EXPECT_LE(bar->fontMetrics().horizontalAdvance(QString::fromUtf8("已写入 50/50 段，50 段为空")), bar->width() / 2);
+}
+
+TEST(MainWindow, AClickOnThePreviewPlaysAndPausesTheSource) {
+  TempDir dir;
+  const std::string clip = dir.path + "/clip.mp4";
+  ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=160x120:rate=25:duration=20 "
+                         "-c:v libx264 -preset ultrafast -pix_fmt yuv420p '" + clip + "'").c_str()),
+            0);
+  TestDlg d;
+  d.show();
+  QWidget* preview = d.m_flash.GetWidget();
+  ASSERT_NE(preview, nullptr);
+  d.files = {clip};
+  d.OnCommand(1001);
+  ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerDuration) && d.m_dDuration == 20; }, 10000));
+  ASSERT_TRUE(TestDlg::PumpUntil([&] { return d.m_flash.IsPaused(); }, 5000));  // browsing pauses it
+  QTest::mouseClick(preview, Qt::LeftButton, {}, preview->rect().center());
+  EXPECT_TRUE(TestDlg::PumpUntil([&] { return !d.m_flash.IsPaused(); }, 5000));
+  QTest::mouseClick(preview, Qt::LeftButton, {}, preview->rect().center());
+  EXPECT_TRUE(TestDlg::PumpUntil([&] { return d.m_flash.IsPaused(); }, 5000));
+
+  // The placeholder shown for other sources is not the user's to play.
+  d.m_bPreviewLive = 0;
+  QTest::mouseClick(preview, Qt::LeftButton, {}, preview->rect().center());
+  TestDlg::PumpUntil([] { return false; }, 300);
+  EXPECT_TRUE(d.m_flash.IsPaused());
 }
