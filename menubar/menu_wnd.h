@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/parent_background.h"
+#include "platform/qt/parent_background.h"
 
 class CDialogBase;
 

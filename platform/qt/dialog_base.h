@@ -11,7 +11,7 @@
 #include <map>
 
 #include "platform/qt/dialog_template.h"
-#include "ui/parent_background.h"
+#include "platform/qt/parent_background.h"
 
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;

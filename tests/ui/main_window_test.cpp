@@ -1,6 +1,6 @@
 // The main window where a new user trips: the slider's thumb under the
 // split-point bar, the choosers' folders, the home page, the path boxes,
-// Qt's own texts, the failure report's size and texts that must not clip.
+// the failure report's size and texts that must not clip.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -20,7 +19,6 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/qt/qt_translations.h"
 #include "platform/module.h"
 #include "platform/qt/trackbar.h"
 #include "platform/qt/win_helpers.h"
@@ -120,22 +118,6 @@ TEST(MainWindow, PathBoxesShowTheBeginningAndTheWholePathAsToolTip) {
   auto* out = qobject_cast<QLineEdit*>(fresh.GetDlgItem(1014));
   EXPECT_EQ(out->cursorPosition(), 0);
   EXPECT_EQ(out->toolTip(), out->text());
-}
-
-TEST(MainWindow, QtsOwnButtonsSpeakChinese) {
-  EXPECT_EQ(QtLocaleForLanguage(""), "zh_CN");
-  EXPECT_EQ(QtLocaleForLanguage("Chinese"), "zh_CN");
-  EXPECT_EQ(QtLocaleForLanguage("简体中文"), "zh_CN");
-  EXPECT_EQ(QtLocaleForLanguage("English"), "");
-  EXPECT_EQ(InstallQtTranslations(""), nullptr);
-  auto translator = InstallQtTranslations("zh_CN");
-  ASSERT_NE(translator, nullptr) << "qt6-translations-l10n is not installed";
-  QMessageBox box(QMessageBox::Question, "t", "x", QMessageBox::Yes | QMessageBox::No);
-  EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove('&').left(1), QString::fromUtf8("是"));
-  EXPECT_EQ(box.button(QMessageBox::No)->text().remove('&').left(1), QString::fromUtf8("否"));
-  translator.reset();  // uninstalls
-  QMessageBox english(QMessageBox::Question, "t", "x", QMessageBox::Yes);
-  EXPECT_EQ(english.button(QMessageBox::Yes)->text().remove('&'), "Yes");
 }
 
 TEST(MainWindow, FiftyFailuresGiveABoxThatFitsTheScreen) {
