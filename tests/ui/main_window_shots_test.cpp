@@ -95,5 +95,7 @@ TEST(MainWindowShots, DISABLED_RunningPausedStoppedReplaceAndFailures) {
   SaveModal("main-failure-report.png", [&] {
     d.CSplitterDlg::ShowFailureReport("共 50 段，其中 50 段分割失败；已写入的 0 段已保留。", lines);
   });
+  // The source chooser opens beside the current source, in Chinese.
+  SaveModal("main-source-chooser.png", [&] { d.CSplitterDlg::PromptSourceFile(dir); });
   fs::remove_all(dir);
 }
