@@ -4,23 +4,21 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "i18n/language.h"
+#include "i18n/language_list.h"
+#include "i18n/menu_translate.h"
+#include "platform/codepage.h"
 #include "platform/qt/dialog_base.h"
 
-const std::vector<MenuPopupDef>& MainMenu() {
-  static const std::vector<MenuPopupDef> menu = {
-      {"文件(&F)", {{32778, "添加文件"}, {0, ""}, {57665, "退出程序"}}},
-      {"皮肤(&S)",
-       {{32774, "Tesmor经典"}, {32771, "灰色金属"}, {32776, "未来战士"}, {32772, "蓝色WM"},
-        {32775, "银色XP"}}},
-      {"语言(&L)", {{32784, "自动选择"}, {0, ""}}},
-      {"帮助(&H)", {{32786, "访问主页"}, {57664, "关于"}}},
-  };
-  return menu;
-}
+CMenuWnd* g_pMenuWnd = nullptr;
 
 namespace {
 constexpr int kCellHeight = 18;
 constexpr int kCellPadding = 8;
+constexpr int kMenuNumber = 128;  // the number language files know the menu by
+constexpr int kLanguagePopup = 2;
+
+QString ToQ(const std::string& bytes) { return QString::fromStdString(zantrel::ToUtf8(bytes)); }
 
 // The text as drawn: '&x' shows x underlined, '&&' shows one '&'.
 QString Displayed(const QString& t, int* underlined) {
@@ -35,20 +33,87 @@ QString Displayed(const QString& t, int* underlined) {
   }
   return out;
 }
+
+QString TopLevelText(const zantrel::CMenu& menu, int pos) {
+  std::string text;
+  menu.GetMenuString(static_cast<unsigned>(pos), text, zantrel::MF_BYPOSITION);
+  return ToQ(text);
+}
+
+// The on-screen popup of a menu: items, separators, check marks, grey
+// states and nested popups as the model holds them.
+void FillPopup(QMenu& out, const zantrel::CMenu& menu) {
+  for (int p = 0; p < menu.GetMenuItemCount(); ++p) {
+    const zantrel::CMenu::Item* item = menu.ItemAt(p);
+    if (item->flags & zantrel::MF_SEPARATOR) {
+      out.addSeparator();
+      continue;
+    }
+    if (item->popup) {
+      FillPopup(*out.addMenu(ToQ(item->text)), *item->popup);
+      continue;
+    }
+    QAction* a = out.addAction(ToQ(item->text));
+    a->setData(item->id);
+    if (item->flags & zantrel::MF_CHECKED) {
+      a->setCheckable(true);
+      a->setChecked(true);
+    }
+    a->setEnabled(!(item->flags & (zantrel::MF_GRAYED | zantrel::MF_DISABLED)));
+  }
+}
 }  // namespace
 
-CMenuWnd::CMenuWnd(CDialogBase* owner) : QWidget(owner), m_owner(owner) {
+CMenuWnd::CMenuWnd(CDialogBase* owner, std::unique_ptr<zantrel::CMenu> menu,
+                   const std::string& programDir)
+    : QWidget(owner), m_owner(owner), m_menu(std::move(menu)) {
+  if (!g_pMenuWnd) g_pMenuWnd = this;
   setMouseTracking(true);
+  // Translated before the language items exist, so they show the list's own
+  // texts until the first change of language.
+  TranslateMenu(*m_menu, kMenuNumber);
+  BuildMenuBar(programDir);
+}
+
+CMenuWnd::~CMenuWnd() {
+  if (g_pMenuWnd == this) g_pMenuWnd = nullptr;
+}
+
+void CMenuWnd::BuildMenuBar(const std::string& programDir) {
+  if (zantrel::CMenu* popup = m_menu->GetSubMenu(kLanguagePopup))
+    m_vecLanguages =
+        AppendLanguageItems(*popup, ReadLanguageList(programDir + kLanguageListFile));
   int left = 0;
-  for (const auto& popup : MainMenu()) {
+  for (int i = 0; i < m_menu->GetMenuItemCount(); ++i) {
     Cell c;
-    c.text = QString::fromUtf8(popup.text);
+    c.text = TopLevelText(*m_menu, i);
     int u;
     c.left = left;
     c.width = fontMetrics().horizontalAdvance(Displayed(c.text, &u)) + 2 * kCellPadding;
     left += c.width;
     m_cells.push_back(c);
   }
+}
+
+std::string CMenuWnd::GetLanguageName(int id) const {
+  return HasLanguage(id) ? m_vecLanguages[static_cast<std::size_t>(id) - kFirstLanguageCommand]
+                         : std::string();
+}
+
+bool CMenuWnd::HasLanguage(int id) const {
+  return id >= static_cast<int>(kFirstLanguageCommand) &&
+         static_cast<std::size_t>(id) - kFirstLanguageCommand < m_vecLanguages.size();
+}
+
+void CMenuWnd::RefreshMenuTexts() {
+  TranslateMenu(*m_menu, kMenuNumber);
+  for (int i = 0; i < CellCount() && i < m_menu->GetMenuItemCount(); ++i)
+    m_cells[static_cast<std::size_t>(i)].text = TopLevelText(*m_menu, i);
+  update();
+}
+
+void CMenuWnd::UpdateCheckMarks(int index, zantrel::CMenu& popup) {
+  if (index == kLanguagePopup) SetLanguageCheckMarks(popup, m_vecLanguages, GetCurrentLanguage());
 }
 
 QRect CMenuWnd::CellRect(int index) const {
@@ -105,15 +170,11 @@ void CMenuWnd::mousePressEvent(QMouseEvent* e) {
 }
 
 void CMenuWnd::OpenPopup(int index) {
+  zantrel::CMenu* popup = m_menu->GetSubMenu(index);
+  if (!popup) return;
+  UpdateCheckMarks(index, *popup);
   QMenu menu(this);
-  for (const MenuItemDef& item : MainMenu()[static_cast<std::size_t>(index)].items) {
-    if (item.id == 0) {
-      menu.addSeparator();
-      continue;
-    }
-    QAction* a = menu.addAction(QString::fromUtf8(item.text));
-    a->setData(item.id);
-  }
+  FillPopup(menu, *popup);
   QAction* chosen = menu.exec(mapToGlobal(CellRect(index).bottomLeft()));
   m_hot = -1;
   update();

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QStandardPaths>
 
+#include "i18n/language.h"
 #include "i18n/qt/translate.h"
 #include "menubar/menu_wnd.h"
 #include "platform/codepage.h"
@@ -23,11 +24,13 @@
 #include "platform/qt/updown.h"
 #include "platform/qt/win_helpers.h"
 #include "res/dialogs.h"
+#include "res/menus.h"
 #include "skin/skin_settings.h"
 #include "ui/about_dlg.h"
 #include "ui/failure_report_dlg.h"
 #include "ui/split_done_dlg.h"
 #include "ui/split_point_bar.h"
+#include "ui/transparent_slider.h"
 
 namespace {
 struct CommandEntry {
@@ -74,7 +77,7 @@ CSplitterDlg::CSplitterDlg(int nSkin, QWidget* parent)
 
 CSplitterDlg::~CSplitterDlg() {
   m_pPlayer.reset();
-  SaveSkinSettings(zantrel::GetModuleDir() + "skin.ini", m_nSkin);
+  SaveSkinChoice();
   // Jobs still running end here: each stops its current run and its worker
   // before the window they report to goes away.
   m_pSplitTask = nullptr;
@@ -93,6 +96,11 @@ void CSplitterDlg::OnCommand(int id) {
     return;
   }
   CDialogBase::OnCommand(id);
+}
+
+QWidget* CSplitterDlg::CreateControl(const dlg::ControlTemplate& c) {
+  if (c.id == 1002) return new CTransparentSliderCtrl(this);
+  return nullptr;
 }
 
 int CSplitterDlg::OnCreate() {
@@ -147,7 +155,7 @@ bool CSplitterDlg::OnInitDialog() {
 
   win::SetDlgItemText(this, 1014, DefaultOutputFolder());
 
-  m_menuBar = new CMenuWnd(this);
+  m_menuBar = new CMenuWnd(this, res::LoadMainMenu(), ProgramDir());
   dlg::SetControlId(m_menuBar, 1001);
   win::MoveWindow(m_menuBar, 13, 0, 300, 20);
   m_menuBar->show();
@@ -217,6 +225,9 @@ std::string CSplitterDlg::PromptOutputFolder(const std::string& startDir) {
 
 void CSplitterDlg::RunSplitDoneDialog() {
   CSplitDoneDlg done(m_strSourceName, m_strOutputDir, nullptr);
+  // The new instance reads skin.ini as it starts: it must find this run's
+  // choice there, not wait for this dialog's destruction.
+  done.SetBeforeRestart([this] { SaveSkinChoice(); });
   done.DoModal();
 }
 
@@ -239,6 +250,7 @@ bool CSplitterDlg::PaintChildBackground(QPainter& painter, QWidget* child) {
 }
 
 std::string CSplitterDlg::ToolDir() const { return zantrel::GetModuleDir(); }
+std::string CSplitterDlg::ProgramDir() const { return zantrel::GetModuleDir(); }
 
 void CSplitterDlg::OnHomePage() {
   const std::string page = zantrel::GetModuleDir() + "home.html";
@@ -258,7 +270,16 @@ bool CSplitterDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CSplitterDlg::OnAbout() { RunAboutDialog(); }
 
-// The language menu arrives with the language list; until then the commands
-// have no entries to choose.
-void CSplitterDlg::OnLanguage(int) {}
-void CSplitterDlg::OnAutoSelectLanguage() {}
+void CSplitterDlg::OnLanguage(int id) {
+  // Only items built from the list send these; a command without an entry
+  // (none in the list, or the bar not there) chooses nothing.
+  if (!g_pMenuWnd || !g_pMenuWnd->HasLanguage(id)) return;
+  SetLanguage(ProgramDir(), g_pMenuWnd->GetLanguageName(id));
+  // The labels showing the duration, the slider position and the job's
+  // state hold live values, which a translation would overwrite.
+  TranslateDialog(this, res::IDD_SPLITTER_DIALOG, {1003, 1006, 1022});
+  g_pMenuWnd->RefreshMenuTexts();
+}
+
+// The first language of the list, whatever is current.
+void CSplitterDlg::OnAutoSelectLanguage() { OnLanguage(2000); }

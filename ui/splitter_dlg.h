@@ -65,6 +65,9 @@ class CSplitterDlg : public CDialogBase {
   void OnSkinCorona();
   void OnSkinXpArgent();
   void OnSkinFuture();
+  // Writes the skin choice to skin.ini (only a known skin number is
+  // written); the dialog's destruction and a restart call it.
+  void SaveSkinChoice();
   void OnLanguage(int id);
   void OnAutoSelectLanguage();
   // The slider moved (WM_HSCROLL from 1002).
@@ -103,6 +106,9 @@ class CSplitterDlg : public CDialogBase {
 
   // Where the cutting tool is looked up first: the program folder.
   virtual std::string ToolDir() const;
+  // The program folder, where the language list, the language files and
+  // lang_set.ini live.
+  virtual std::string ProgramDir() const;
 
   // State shared with the split plan, the job and the player.
   int m_nSkin;
@@ -116,7 +122,7 @@ class CSplitterDlg : public CDialogBase {
 
   CShockwaveFlash m_flash;
   std::unique_ptr<CFlashPlayer> m_pPlayer;
-  CTrackbar* m_slider = nullptr;      // 1002
+  CTrackbar* m_slider = nullptr;      // 1002, a CTransparentSliderCtrl
   QLabel* m_posLabel = nullptr;       // 1006
   CUpDownCtrl* m_spin = nullptr;      // 1011
   QListWidget* m_list = nullptr;      // 1013
@@ -136,6 +142,8 @@ class CSplitterDlg : public CDialogBase {
   bool m_bClosing = false;  // the window is going: the job's end shows nothing
 
  protected:
+  // Trackbar 1002 is the transparent position slider.
+  QWidget* CreateControl(const dlg::ControlTemplate& c) override;
   int OnCreate() override;
   bool OnInitDialog() override;
   void OnTimer(int id) override;
