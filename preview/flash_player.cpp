@@ -39,7 +39,7 @@ void CShockwaveFlash::SetBackgroundColor(std::int32_t colour) {
 }
 
 void CShockwaveFlash::TogglePause() {
-  if (m_player) m_player->TogglePause();
+  if (m_player) m_player->TogglePlayPause();
 }
 
 bool CShockwaveFlash::IsPaused() const { return m_player ? m_player->IsPaused() : true; }

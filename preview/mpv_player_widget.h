@@ -48,15 +48,19 @@ class MpvPlayerWidget : public QWidget {
   void SetLoop(bool loop) { m_loop = loop; }
   bool Loop() const { return m_loop; }
 
+  // Play <-> pause of the file shown (the chosen source or the placeholder);
+  // nothing while no file is loading or loaded. Keyboard and mouse use it.
+  void TogglePlayPause();
+  // mpv's own pause flag, read now (true without a player).
+  bool IsPaused() const;
+  // Where playback stands, in percent of the file (-1 while unknown).
+  double PositionPercent() const;
+
   // The last frame rendered (null while nothing is shown), at the size it is
   // painted at.
   const QImage& CurrentFrame() const { return m_frame; }
   // True once libmpv and its render context are up.
   bool IsReady() const { return m_render != nullptr; }
-  // Plays a paused video and pauses a playing one; nothing without a file.
-  void TogglePause();
-  // mpv's own pause flag (true without a player).
-  bool IsPaused() const;
 
   // Longest wait, in ms, of getTotalTime for a file still loading.
   static constexpr int kDurationWaitMs = 3000;

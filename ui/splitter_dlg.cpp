@@ -28,6 +28,7 @@
 #include "skin/skin_settings.h"
 #include "ui/about_dlg.h"
 #include "ui/failure_report_dlg.h"
+#include "ui/desktop_input.h"
 #include "ui/split_done_dlg.h"
 #include "ui/split_point_bar.h"
 #include "ui/transparent_slider.h"
@@ -171,6 +172,9 @@ bool CSplitterDlg::OnInitDialog() {
 
   // The preview has no controls of its own: a click plays or pauses it.
   if (QWidget* preview = m_flash.GetWidget()) preview->installEventFilter(this);
+  // Keyboard, drops, accessible names and tool tips.
+  InstallDesktopInput(this);
+  ApplyDesktopTexts();
 
   GetDlgItem(1000)->setFocus();
   return true;
@@ -278,6 +282,7 @@ void CSplitterDlg::OnLanguage(int id) {
   // The labels showing the duration, the slider position and the job's
   // state hold live values, which a translation would overwrite.
   TranslateDialog(this, res::IDD_SPLITTER_DIALOG, {1003, 1006, 1022});
+  ApplyDesktopTexts();  // names and tool tips in the new language
   g_pMenuWnd->RefreshMenuTexts();
 }
 

@@ -42,7 +42,11 @@ void CSplitterDlg::OnBrowseSource() {
   if (m_bJobRunning) return;  // the menu's "add file" too: the job's source stays
   const std::optional<std::string> chosen = PromptSourceFile(SourceBrowseDir());
   if (!chosen) return;
-  m_strSourcePath = *chosen;
+  SetSource(*chosen);
+}
+
+void CSplitterDlg::SetSource(const std::string& path) {
+  m_strSourcePath = path;
   const std::size_t sep = zantrel::MbsRChr(m_strSourcePath, zantrel::kPathSep);
   if (sep != std::string::npos) m_strSourceName = m_strSourcePath.substr(sep + 1);
   win::SetDlgItemText(this, 1000, m_strSourcePath);
