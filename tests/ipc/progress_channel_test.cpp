@@ -421,3 +421,21 @@ TEST(PlatformProgressChannel, EmptyBlocksBeforeAClosedEndLoseNothing) {
   for (int i = 0; i < 50 && server.WatchedFds().size() > 1; ++i) Collect(server, 1, 1);
   EXPECT_EQ(server.WatchedFds().size(), 1u);
 }
+
+TEST(PlatformProgressChannel, SenderIsThePeerProcessDuringTheHandlerOnly) {
+  ProgressChannelServer server;
+  std::string err;
+  ASSERT_TRUE(server.Listen(&err)) << err;
+  auto client = ProgressChannelClient::Connect(server.Address());
+  ASSERT_NE(client, nullptr);
+  ASSERT_TRUE(client->SendPercent(42));
+  WaitReadable(server);
+  std::vector<pid_t> senders;
+  for (int i = 0; i < 50 && senders.empty(); ++i) {
+    server.Poll([&](const std::uint8_t*, std::size_t) { senders.push_back(server.Sender()); });
+    if (senders.empty()) WaitReadable(server, 100);
+  }
+  ASSERT_EQ(senders.size(), 1u);
+  EXPECT_EQ(senders[0], getpid());
+  EXPECT_EQ(server.Sender(), 0);
+}
