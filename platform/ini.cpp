@@ -156,9 +156,15 @@ bool ReadFile(const char* path, std::string* out, int* err) {
     *err = errno;
     return false;
   }
+  // st is only read once fstat has filled it.
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    *err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+  if (fstat(fd, &st) != 0) {
+    *err = errno;
+    close(fd);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    *err = EISDIR;
     close(fd);
     return false;
   }

@@ -1,6 +1,8 @@
 #include "platform/progress_channel.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -39,6 +41,19 @@ bool RuntimeDirUsable(const char* dir) {
   struct stat st;
   return stat(dir, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
          (st.st_mode & 077) == 0 && access(dir, W_OK | X_OK) == 0;
+}
+
+// After a zero-length read: true when that was the end of the stream (the
+// peer has closed its end and nothing more is queued), false when it was an
+// empty packet from a sender that is still there or has more queued.
+bool EndOfStream(int fd) {
+  pollfd p{fd, POLLRDHUP, 0};
+  int r;
+  while ((r = poll(&p, 1, 0)) < 0)
+    if (errno != EINTR) return true;
+  if (r == 0 || (p.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) == 0) return false;
+  int queued = 0;
+  return ioctl(fd, FIONREAD, &queued) != 0 || queued == 0;
 }
 
 }  // namespace
@@ -180,6 +195,15 @@ bool ProgressChannelServer::Poll(const BlockHandler& handler, int maxBlocks) {
     if (r < 0 && errno == EINTR) continue;
     if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       ++idleInARow;
+      i = (i + 1) % conns.size();
+      continue;
+    }
+    if (r == 0 && !EndOfStream(fd)) {
+      // An empty packet reads like the end of the stream; it is only an
+      // empty block, dropped like any short one, and must not cost the
+      // connection or the blocks queued after it.
+      --budget;
+      idleInARow = 0;
       i = (i + 1) % conns.size();
       continue;
     }

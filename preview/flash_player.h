@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "preview/reply_value.h"
+
 class QWidget;
 class MpvPlayerWidget;
 
@@ -55,5 +57,3 @@ class CFlashPlayer {
   CShockwaveFlash& m_flash;
 };
 
-// Text between the first '>' and the next '<' of a reply, at most 127 chars.
-std::string ExtractReplyValue(const std::string& reply);

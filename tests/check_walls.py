@@ -60,7 +60,7 @@ FOLDERS = {
 }
 
 # Folders not checked: they may use any layer.
-UNCHECKED = ("tests/", "bench/", "build/")  # and any build tree
+UNCHECKED = ("tests/", "bench/", "fuzz/", "build/")  # and any build tree
 
 SOURCE_EXT = (".h", ".hpp", ".cpp", ".cc")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]')

@@ -17,12 +17,12 @@ namespace {
 char g_tempPathForSignals[4096];
 volatile sig_atomic_t g_tempPathSet = 0;
 
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-
 extern "C" void RemoveTempAndDie(int sig) {
+  const int savedErrno = errno;
   if (g_tempPathSet) unlink(g_tempPathForSignals);
   signal(sig, SIG_DFL);
-  raise(sig);
+  raise(sig);  // delivered, with the default action, once this returns
+  errno = savedErrno;
 }
 
 std::string ErrnoText(int err) { return std::strerror(err); }
@@ -78,7 +78,13 @@ TempOutput::~TempOutput() {
   if (tempPath_.empty()) return;
   if (!committed_) unlink(tempPath_.c_str());
   g_tempPathSet = 0;
-  for (int sig : kCleanupSignals) signal(sig, SIG_DFL);
+  RestoreSignals();
+}
+
+void TempOutput::RestoreSignals() {
+  for (std::size_t k = 0; k < kSignalCount; ++k)
+    if (installed_[k]) sigaction(kCleanupSignals[k], &previous_[k], nullptr);
+  for (bool& b : installed_) b = false;
 }
 
 bool TempOutput::Create(std::string* error) {
@@ -105,11 +111,16 @@ bool TempOutput::Create(std::string* error) {
   tempPath_ = buf;
   std::memcpy(g_tempPathForSignals, buf.c_str(), buf.size() + 1);
   g_tempPathSet = 1;
-  for (int sig : kCleanupSignals) {
+  for (std::size_t k = 0; k < kSignalCount; ++k) {
+    const int sig = kCleanupSignals[k];
+    if (sigaction(sig, nullptr, &previous_[k]) != 0) continue;
+    // A signal we were started with ignored (a background job of a script,
+    // nohup) must not start killing us now.
+    if (!(previous_[k].sa_flags & SA_SIGINFO) && previous_[k].sa_handler == SIG_IGN) continue;
     struct sigaction sa {};
     sa.sa_handler = RemoveTempAndDie;
     sigemptyset(&sa.sa_mask);
-    sigaction(sig, &sa, nullptr);
+    installed_[k] = sigaction(sig, &sa, nullptr) == 0;
   }
   sigprocmask(SIG_SETMASK, &old, nullptr);
 

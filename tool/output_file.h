@@ -2,6 +2,9 @@
 // The piece is written under a temporary name in the output folder and only
 // renamed to its final name once it is complete, so an interrupted run never
 // leaves a half-written file under the final name.
+#include <signal.h>
+
+#include <cstddef>
 #include <string>
 
 namespace zantrel::tool {
@@ -15,8 +18,9 @@ bool CheckOutputTarget(const std::string& input, const std::string& output, bool
 // A temporary file ".<name>.part-XXXXXX" beside the final path. The
 // destructor removes it unless Commit() succeeded. While one exists,
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT remove it before the process ends
-// (the name is kept in a fixed buffer the signal handler can read). Only one
-// may exist at a time; main thread only.
+// (the name is kept in a fixed buffer the signal handler can read); a signal
+// that was ignored stays ignored, and the handlers found before come back
+// when the object goes. Only one may exist at a time; main thread only.
 class TempOutput {
  public:
   explicit TempOutput(std::string finalPath);
@@ -34,9 +38,16 @@ class TempOutput {
   bool Commit(bool overwrite, std::string* error);
 
  private:
+  static constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+  static constexpr std::size_t kSignalCount = sizeof kCleanupSignals / sizeof kCleanupSignals[0];
+
+  void RestoreSignals();
+
   std::string finalPath_;
   std::string tempPath_;
   bool committed_ = false;
+  struct sigaction previous_[kSignalCount] = {};
+  bool installed_[kSignalCount] = {};
 };
 
 }  // namespace zantrel::tool

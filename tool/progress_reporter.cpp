@@ -23,7 +23,10 @@ void ProgressReporter::Update(std::int64_t done, std::int64_t total) {
   if (total <= 0) return;
   done = std::clamp<std::int64_t>(done, 0, total);
   // top itself is kept for Finish(), sent once the file is in place.
-  int value = static_cast<int>(std::min<std::int64_t>(done * top_ / total, top_ - 1));
+  // done * top can pass 2^63 for a long (or lying) source; the product is
+  // taken in 128 bits, and the quotient is at most top.
+  const auto scaled = static_cast<std::int64_t>(static_cast<__int128>(done) * top_ / total);
+  int value = static_cast<int>(std::min<std::int64_t>(scaled, top_ - 1));
   value = std::max(value, last_);
   const int step = std::max(top_ / 100, 1);
   const auto now = std::chrono::steady_clock::now();

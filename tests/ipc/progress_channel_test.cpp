@@ -1,4 +1,7 @@
 #include <poll.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/un.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -71,6 +74,29 @@ std::vector<std::int32_t> Percents(ProgressChannelServer& server, int maxBlocks 
         got.push_back(p);
       },
       maxBlocks);
+  return got;
+}
+
+// A raw SEQPACKET connection, as a hostile sender would make it (the
+// client class refuses what no tool sends). -1 when it cannot connect.
+int RawConnect(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+  if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return fd;
+  if (fd >= 0) close(fd);
+  return -1;
+}
+
+// Polls until `want` blocks came or `polls` polls passed.
+std::vector<std::int32_t> Collect(ProgressChannelServer& server, std::size_t want, int polls) {
+  std::vector<std::int32_t> got;
+  for (int i = 0; i < polls && got.size() < want; ++i) {
+    WaitReadable(server, 50);
+    const auto more = Percents(server);
+    got.insert(got.end(), more.begin(), more.end());
+  }
   return got;
 }
 
@@ -230,12 +256,15 @@ TEST(PlatformProgressChannel, SendToAVanishedServerFailsQuietly) {
   EXPECT_FALSE(client->SendPercent(2));
 }
 
-TEST(PlatformProgressChannel, FloodIsDrainedInBoundedPolls) {
+TEST(PlatformProgressChannel, BurstOf100000IsDrainedInBoundedPollsAndOthersGetThrough) {
   ProgressChannelServer server;
   std::string error;
   ASSERT_TRUE(server.Listen(&error)) << error;
-  constexpr int kBlocks = 10000;
+  constexpr int kBlocks = 100000;
   constexpr int kMax = 64;
+  // A second, quiet sender: its one block must not wait behind the flood.
+  auto quiet = ProgressChannelClient::Connect(server.Address());
+  ASSERT_NE(quiet, nullptr);
   const pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
@@ -251,14 +280,27 @@ TEST(PlatformProgressChannel, FloodIsDrainedInBoundedPolls) {
     }
     _exit(0);
   }
-  int received = 0, polls = 0, maxPerPoll = 0;
+  int received = 0, polls = 0, maxPerPoll = 0, quietAtPoll = -1;
   bool inOrder = true;
+  bool quietSent = false;
   while (received < kBlocks && polls < 100000) {
     WaitReadable(server, 1000);
+    if (!quietSent && received >= kBlocks / 2) {
+      // Mid-flood: the quiet sender speaks once (byte 0 marks it).
+      auto b = zantrel::MakeProgressBlock(7);
+      b[0] = 0xAB;
+      b[1] = b[2] = b[3] = 0xFF;
+      quietSent = quiet->Send(b.data(), b.size());
+      quietAtPoll = polls;
+    }
     int thisPoll = 0;
     server.Poll(
         [&](const std::uint8_t* d, std::size_t n) {
           ASSERT_EQ(n, 12u);
+          if (d[0] == 0xAB && d[3] == 0xFF) {
+            quietAtPoll = polls - quietAtPoll;  // polls it waited
+            return;
+          }
           int seq;
           std::memcpy(&seq, d, 4);
           if (seq != received) inOrder = false;
@@ -276,12 +318,108 @@ TEST(PlatformProgressChannel, FloodIsDrainedInBoundedPolls) {
   EXPECT_TRUE(inOrder);
   EXPECT_LE(maxPerPoll, kMax);
   EXPECT_GE(polls, kBlocks / kMax);
+  ASSERT_TRUE(quietSent);
+  EXPECT_LE(quietAtPoll, 2);  // handled in the next poll or the one after
 }
 
 TEST(PlatformProgressChannel, PollWithoutListenDoesNothing) {
   ProgressChannelServer server;
   EXPECT_TRUE(server.WatchedFds().empty());
   EXPECT_FALSE(server.Poll([](const std::uint8_t*, std::size_t) { FAIL(); }));
+}
+
+TEST(PlatformProgressChannel, AnotherUsersProcessIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run a sender as another user";
+  const passwd* nobody = getpwnam("nobody");
+  ASSERT_NE(nobody, nullptr);
+  const uid_t uid = nobody->pw_uid;
+  const gid_t gid = nobody->pw_gid;
+  ScopedEnv env("XDG_RUNTIME_DIR", nullptr);  // the private folder under /tmp
+  ProgressChannelServer server;
+  std::string error;
+  ASSERT_TRUE(server.Listen(&error)) << error;
+  const std::string folder = fs::path(server.Address()).parent_path().string();
+
+  // Sends five blocks as `nobody`; exit 0 when it could connect, 1 when not.
+  auto sendAsNobody = [&] {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(9);
+      const int fd = RawConnect(server.Address());
+      if (fd < 0) _exit(1);
+      for (int i = 0; i < 5; ++i) {
+        const auto block = zantrel::MakeProgressBlock(66);
+        send(fd, block.data(), block.size(), MSG_NOSIGNAL);
+      }
+      _exit(0);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+
+  // The folder and socket modes keep other users out altogether.
+  EXPECT_EQ(sendAsNobody(), 1);
+  // With the modes opened up, the connection is made but refused by its
+  // credentials: nothing of it is read, and it is not kept.
+  ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(server.Address().c_str(), 0777), 0);
+  EXPECT_EQ(sendAsNobody(), 0);
+  auto mine = ProgressChannelClient::Connect(server.Address());
+  ASSERT_NE(mine, nullptr);
+  EXPECT_TRUE(mine->SendPercent(12));
+  EXPECT_EQ(Collect(server, 2, 40), std::vector<std::int32_t>({12}));
+  EXPECT_EQ(server.WatchedFds().size(), 2u);  // the listener and our client only
+}
+
+TEST(PlatformProgressChannel, EmptyShortAndHugeBlocksAreDroppedTheSenderKept) {
+  ProgressChannelServer server;
+  std::string error;
+  ASSERT_TRUE(server.Listen(&error)) << error;
+  const int fd = RawConnect(server.Address());
+  ASSERT_GE(fd, 0);
+  // Room for a 1 MiB packet (root may go past the system limit).
+  const int big = 4 << 20;
+  if (setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &big, sizeof big) != 0)
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &big, sizeof big);
+  for (std::size_t n = 0; n < 12; ++n) {
+    std::vector<std::uint8_t> b(n, 0x55);
+    ASSERT_EQ(send(fd, b.data(), n, MSG_NOSIGNAL), static_cast<ssize_t>(n)) << n;
+  }
+  std::vector<std::uint8_t> huge(1 << 20, 0);
+  huge[8] = 99;
+  const ssize_t sent = send(fd, huge.data(), huge.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  // The kernel may refuse so large a packet itself; either way it must not
+  // reach the handler.
+  EXPECT_TRUE(sent == static_cast<ssize_t>(huge.size()) || errno == EMSGSIZE ||
+              errno == EAGAIN || errno == ENOBUFS) << errno;
+  const auto block = zantrel::MakeProgressBlock(33);
+  ASSERT_EQ(send(fd, block.data(), block.size(), MSG_NOSIGNAL), 12);
+  EXPECT_EQ(Collect(server, 1, 100), std::vector<std::int32_t>({33}));
+  EXPECT_EQ(server.WatchedFds().size(), 2u);  // the sender is still connected
+  close(fd);
+  for (int i = 0; i < 50 && server.WatchedFds().size() > 1; ++i) Collect(server, 1, 1);
+  EXPECT_EQ(server.WatchedFds().size(), 1u);  // and its end is noticed
+}
+
+TEST(PlatformProgressChannel, EmptyBlocksBeforeAClosedEndLoseNothing) {
+  // A sender that writes an empty packet, then real ones, and is gone before
+  // the receiver reads: the queued blocks still arrive.
+  ProgressChannelServer server;
+  std::string error;
+  ASSERT_TRUE(server.Listen(&error)) << error;
+  const int fd = RawConnect(server.Address());
+  ASSERT_GE(fd, 0);
+  send(fd, "", 0, MSG_NOSIGNAL);
+  for (int p : {40, 80}) {
+    const auto b = zantrel::MakeProgressBlock(p);
+    send(fd, b.data(), b.size(), MSG_NOSIGNAL);
+  }
+  send(fd, "", 0, MSG_NOSIGNAL);
+  close(fd);
+  EXPECT_EQ(Collect(server, 2, 100), std::vector<std::int32_t>({40, 80}));
+  for (int i = 0; i < 50 && server.WatchedFds().size() > 1; ++i) Collect(server, 1, 1);
+  EXPECT_EQ(server.WatchedFds().size(), 1u);
 }
 
 TEST(PlatformProgressChannel, SenderIsThePeerProcessDuringTheHandlerOnly) {

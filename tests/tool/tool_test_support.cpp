@@ -214,7 +214,10 @@ bool MakeBarcodeClip(const std::string& path, const std::string& size, const std
 }
 
 ToolProcess::ToolProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
-  Spawned s = Spawn(ZANTREL_BIN_DIR "/ZantrelCore", args, extraEnv, false);
+  // ZANTREL_TOOL_UNDER_TEST runs another build of the tool (a sanitizer
+  // build, say) through the same tests.
+  const char* other = getenv("ZANTREL_TOOL_UNDER_TEST");
+  Spawned s = Spawn(other && *other ? other : ZANTREL_BIN_DIR "/ZantrelCore", args, extraEnv, false);
   pid_ = s.pid;
   outFd_ = s.outFd;
 }

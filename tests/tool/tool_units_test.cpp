@@ -1,0 +1,116 @@
+// Pieces of the cutting tool tested in-process: its progress arithmetic and
+// its signal handling around the temporary output file.
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/progress_channel.h"
+#include "tool/output_file.h"
+#include "tool/progress_reporter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::int32_t> Drain(zantrel::ProgressChannelServer& server) {
+  std::vector<std::int32_t> got;
+  for (int i = 0; i < 20; ++i) {
+    std::vector<pollfd> p;
+    for (int fd : server.WatchedFds()) p.push_back({fd, POLLIN, 0});
+    if (poll(p.data(), p.size(), 50) <= 0 && i > 0) break;
+    server.Poll([&](const std::uint8_t* d, std::size_t n) {
+      std::int32_t v = 0;
+      zantrel::ReadProgressPercent(d, n, &v);
+      got.push_back(v);
+    });
+  }
+  return got;
+}
+
+}  // namespace
+
+TEST(ToolProgress, ScalingNeverOverflowsOnHugeTimes) {
+  zantrel::ProgressChannelServer server;
+  std::string error;
+  ASSERT_TRUE(server.Listen(&error)) << error;
+  setenv(zantrel::kProgressEnvVar, server.Address().c_str(), 1);
+  {
+    // The largest scale, and times far beyond any real clip: done x scale
+    // is past 2^63 here.
+    zantrel::tool::ProgressReporter reporter(1000000);
+    reporter.Start();
+    const std::int64_t total = 4000000000000000000;  // 4e18 us, and 4e24 once scaled
+    reporter.Update(total / 4, total);
+    reporter.Update(total / 2, total);
+    reporter.Update(total, total);  // never the top before Finish
+    reporter.Finish();
+  }
+  unsetenv(zantrel::kProgressEnvVar);
+  const auto got = Drain(server);
+  ASSERT_EQ(got.size(), 5u);
+  EXPECT_EQ(got, (std::vector<std::int32_t>{0, 250000, 500000, 999999, 1000000}));
+}
+
+TEST(ToolOutputFile, IgnoredSignalsStayIgnoredAndHandlersComeBack) {
+  char tmpl[] = "/tmp/zantrel-outfile-XXXXXX";
+  const fs::path dir = mkdtemp(tmpl);
+  // In a child: the dispositions are the whole process's.
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    signal(SIGINT, SIG_IGN);  // a background job of a script starts like this
+    static int hits = 0;
+    signal(SIGTERM, [](int) { ++hits; });
+    struct sigaction before {};
+    sigaction(SIGTERM, nullptr, &before);
+    {
+      zantrel::tool::TempOutput out((dir / "piece.mp4").string());
+      std::string error;
+      if (!out.Create(&error)) _exit(10);
+      struct sigaction now {};
+      sigaction(SIGINT, nullptr, &now);
+      if (now.sa_handler != SIG_IGN) _exit(11);
+      raise(SIGINT);  // ignored: we live on, the file stays
+      if (!fs::exists(out.path())) _exit(12);
+    }
+    struct sigaction after {};
+    sigaction(SIGTERM, nullptr, &after);
+    if (after.sa_handler != before.sa_handler) _exit(13);
+    raise(SIGTERM);
+    _exit(hits == 1 ? 0 : 14);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(fs::is_empty(dir));  // the temporary file went with its object
+  fs::remove_all(dir);
+}
+
+TEST(ToolOutputFile, CleanupSignalRemovesTheTemporaryFileAndEnds) {
+  char tmpl[] = "/tmp/zantrel-outfile-XXXXXX";
+  const fs::path dir = mkdtemp(tmpl);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    zantrel::tool::TempOutput out((dir / "piece.mp4").string());
+    std::string error;
+    if (!out.Create(&error)) _exit(10);
+    raise(SIGTERM);
+    _exit(20);  // not reached
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(fs::is_empty(dir));
+  fs::remove_all(dir);
+}
