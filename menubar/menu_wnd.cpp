@@ -1,59 +1,101 @@
+// The menu bar: creation, the cells' layout, painting, the language refresh
+// and the check marks put on before a popup opens.
 #include "menubar/menu_wnd.h"
 
-#include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 
+#include "menubar/owner_draw_menu.h"
+#include "menubar/popup_menu_wnd.h"
+#include "platform/qt/device_context.h"
 #include "platform/qt/dialog_base.h"
 
-const std::vector<MenuPopupDef>& MainMenu() {
-  static const std::vector<MenuPopupDef> menu = {
+using zantrel::CMenu;
+
+CMenuWnd* g_pMenuWnd = nullptr;
+
+namespace {
+constexpr unsigned kCellTextFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+
+struct SkinMark {
+  int nSkin;
+  unsigned id;
+};
+// Skin number -> its command in the skin popup.
+constexpr SkinMark kSkinMarks[] = {
+    {1, 32774}, {2, 32771}, {3, 32772}, {4, 32775}, {5, 32776}};
+
+// Menu resource 141 with its texts before any translation.
+void LoadMenu141(CMenu& menu) {
+  struct Def {
+    const char* text;
+    std::vector<std::pair<unsigned, const char*>> items;  // id 0 = separator
+  };
+  static const Def defs[] = {
       {"文件(&F)", {{32778, "添加文件"}, {0, ""}, {57665, "退出程序"}}},
       {"皮肤(&S)",
        {{32774, "Tesmor经典"}, {32771, "灰色金属"}, {32776, "未来战士"}, {32772, "蓝色WM"},
         {32775, "银色XP"}}},
       {"语言(&L)", {{32784, "自动选择"}, {0, ""}}},
-      {"帮助(&H)", {{32786, "访问主页"}, {57664, "关于"}}},
+      {"帮助(&H)", {{32786, "访问主页"}, {0, ""}, {57664, "关于"}}},
   };
-  return menu;
-}
-
-namespace {
-constexpr int kCellHeight = 18;
-constexpr int kCellPadding = 8;
-
-// The text as drawn: '&x' shows x underlined, '&&' shows one '&'.
-QString Displayed(const QString& t, int* underlined) {
-  QString out;
-  *underlined = -1;
-  for (int i = 0; i < t.size(); ++i) {
-    if (t[i] == '&' && i + 1 < t.size()) {
-      ++i;
-      if (t[i] != '&') *underlined = out.size();
-    }
-    out += t[i];
+  for (const Def& d : defs) {
+    auto popup = std::make_unique<CMenu>();
+    for (const auto& [id, text] : d.items)
+      popup->AppendMenu(id == 0 ? zantrel::MF_SEPARATOR : zantrel::MF_STRING, id, text);
+    menu.AppendPopup(std::move(popup), d.text);
   }
-  return out;
 }
 }  // namespace
 
-CMenuWnd::CMenuWnd(CDialogBase* owner) : QWidget(owner), m_owner(owner) {
+CMenuWnd::CMenuWnd(CDialogBase* owner, const int* pnSkin)
+    : QWidget(owner), m_owner(owner), m_pnSkin(pnSkin) {
+  if (!g_pMenuWnd) g_pMenuWnd = this;
   setMouseTracking(true);
-  int left = 0;
-  for (const auto& popup : MainMenu()) {
-    Cell c;
-    c.text = QString::fromUtf8(popup.text);
-    int u;
-    c.left = left;
-    c.width = fontMetrics().horizontalAdvance(Displayed(c.text, &u)) + 2 * kCellPadding;
-    left += c.width;
-    m_cells.push_back(c);
+  // Every pixel is painted here: the parent's background, then the cells.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  LoadMenu141(m_menu);
+  BuildMenuBar();
+  // Created after the layout on purpose: the cells are measured in the
+  // default font and only drawn in this one.
+  m_font.CreateFont(12, 0, 0, 0, 400, 0, 0, 0, 1, 2, 1, 0, 0, "宋体");
+}
+
+CMenuWnd::~CMenuWnd() {
+  // A popup still open (the dialog going away under it) ends without a
+  // choice; the filter then finds no bar to report to.
+  if (m_pPopup) m_pPopup->close();
+  if (g_pMenuWnd == this) g_pMenuWnd = nullptr;
+}
+
+void CMenuWnd::BuildMenuBar() {
+  ConvertMenuToOwnerDraw(m_menu);
+  const int n = m_menu.GetMenuItemCount();
+  CDC dc;  // a fresh context: measured in its default font
+  int x = 0;
+  for (int i = 0; i < n; ++i) {
+    MenuBarItem item;
+    m_menu.GetMenuString(static_cast<unsigned>(i), item.strText, zantrel::MF_BYPOSITION);
+    item.nLeft = x;
+    item.nWidth = dc.GetTextExtent(item.strText).cx + 2;
+    item.nHeight = kCellHeight;
+    m_arrItems.push_back(item);
+    x += item.nWidth;
   }
+  setGeometry(0, 0, x, kCellHeight);
+  update();
+}
+
+void CMenuWnd::RefreshMenuTexts() {
+  ConvertMenuToOwnerDraw(m_menu);
+  for (int i = 0; i < m_menu.GetMenuItemCount() && i < CellCount(); ++i)
+    m_menu.GetMenuString(static_cast<unsigned>(i), m_arrItems[static_cast<std::size_t>(i)].strText,
+                         zantrel::MF_BYPOSITION);
+  update();
 }
 
 QRect CMenuWnd::CellRect(int index) const {
-  const Cell& c = m_cells[static_cast<std::size_t>(index)];
-  return QRect(c.left, 0, c.width, kCellHeight);
+  const MenuBarItem& c = Cell(index);
+  return QRect(c.nLeft, 0, c.nWidth, c.nHeight);
 }
 
 int CMenuWnd::CellAt(const QPoint& p) const {
@@ -65,57 +107,30 @@ int CMenuWnd::CellAt(const QPoint& p) const {
 void CMenuWnd::paintEvent(QPaintEvent*) {
   QPainter p(this);
   m_background.PaintParentBackground(p, this);
-  for (int i = 0; i < CellCount(); ++i) {
-    const QRect r = CellRect(i);
-    if (i == m_hot) {
-      p.setPen(QColor(0, 0, 255));
-      p.drawRect(r.adjusted(0, 0, -1, -1));
-    }
-    int underlined;
-    const QString shown = Displayed(m_cells[static_cast<std::size_t>(i)].text, &underlined);
-    p.setPen(palette().color(QPalette::WindowText));
-    const QFontMetrics fm = fontMetrics();
-    const int x = r.left() + (r.width() - fm.horizontalAdvance(shown)) / 2;
-    const int y = r.top() + (r.height() - fm.height()) / 2 + fm.ascent();
-    p.drawText(x, y, shown);
-    if (underlined >= 0) {
-      const int ux = x + fm.horizontalAdvance(shown.left(underlined));
-      const int uw = fm.horizontalAdvance(shown.mid(underlined, 1));
-      p.drawLine(ux, y + 1, ux + uw - 1, y + 1);
-    }
+  CDC dc(p);
+  DrawItems(dc);
+}
+
+void CMenuWnd::DrawItems(CDC& dc) {
+  dc.SetBkMode(TRANSPARENT);
+  dc.SetTextColor(RGB(0, 0, 0));
+  const CFont* old = dc.SelectObject(&m_font);
+  for (const MenuBarItem& item : m_arrItems) {
+    CRect r{item.nLeft, 0, item.nLeft + item.nWidth, item.nHeight};
+    if (item.nState == 1 || item.nState == 2) dc.Draw3dRect(r, kFrameColour, kFrameColour);
+    dc.DrawText(item.strText, r, kCellTextFormat);
   }
+  dc.SelectObject(old);
 }
 
-void CMenuWnd::mouseMoveEvent(QMouseEvent* e) {
-  const int hot = CellAt(e->position().toPoint());
-  if (hot != m_hot) {
-    m_hot = hot;
-    update();
+void CMenuWnd::UpdateCheckMarks(int index, CMenu& popup) {
+  if (index == 1) {
+    const int nSkin = m_pnSkin ? *m_pnSkin : 0;
+    bool known = false;
+    for (const SkinMark& m : kSkinMarks) known = known || m.nSkin == nSkin;
+    if (!known) return;  // no known skin: the marks stay as they are
+    for (const SkinMark& m : kSkinMarks)
+      popup.CheckMenuItem(m.id, zantrel::MF_BYCOMMAND |
+                                    (m.nSkin == nSkin ? zantrel::MF_CHECKED : zantrel::MF_UNCHECKED));
   }
-}
-
-void CMenuWnd::leaveEvent(QEvent*) {
-  m_hot = -1;
-  update();
-}
-
-void CMenuWnd::mousePressEvent(QMouseEvent* e) {
-  const int cell = CellAt(e->position().toPoint());
-  if (cell >= 0 && e->button() == Qt::LeftButton) OpenPopup(cell);
-}
-
-void CMenuWnd::OpenPopup(int index) {
-  QMenu menu(this);
-  for (const MenuItemDef& item : MainMenu()[static_cast<std::size_t>(index)].items) {
-    if (item.id == 0) {
-      menu.addSeparator();
-      continue;
-    }
-    QAction* a = menu.addAction(QString::fromUtf8(item.text));
-    a->setData(item.id);
-  }
-  QAction* chosen = menu.exec(mapToGlobal(CellRect(index).bottomLeft()));
-  m_hot = -1;
-  update();
-  if (chosen && m_owner) m_owner->OnCommand(chosen->data().toInt());
 }

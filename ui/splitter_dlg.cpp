@@ -11,6 +11,7 @@
 
 #include "i18n/qt/translate.h"
 #include "menubar/menu_wnd.h"
+#include "menubar/owner_draw_menu.h"
 #include "platform/codepage.h"
 #include "platform/module.h"
 #include "platform/path.h"
@@ -131,7 +132,7 @@ bool CSplitterDlg::OnInitDialog() {
 
   win::SetDlgItemText(this, 1014, DefaultOutputFolder());
 
-  m_menuBar = new CMenuWnd(this);
+  m_menuBar = new CMenuWnd(this, &m_nSkin);
   dlg::SetControlId(m_menuBar, 1001);
   win::MoveWindow(m_menuBar, 13, 0, 300, 20);
   m_menuBar->show();
@@ -198,6 +199,14 @@ bool CSplitterDlg::PaintChildBackground(QPainter& painter, QWidget* child) {
     painter.drawPixmap(0, 0, m_slider->grab(under));
   }
   return true;
+}
+
+void CSplitterDlg::OnMeasureItem(int ctlId, MEASUREITEMSTRUCT& m) {
+  if (ctlId == 0) MeasureMenuItem(&m);
+}
+
+void CSplitterDlg::OnDrawItem(int ctlId, DRAWITEMSTRUCT& d) {
+  if (ctlId == 0) DrawMenuItem(&d);
 }
 
 std::string CSplitterDlg::ToolDir() const { return zantrel::GetModuleDir(); }
