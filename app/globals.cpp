@@ -2,5 +2,3 @@
 
 std::string g_strAppDir;
 std::string g_strLangSetIni;
-std::string g_strLanguageFile;
-std::string g_strLanguage;

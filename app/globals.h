@@ -1,10 +1,9 @@
 #pragma once
-// The process-wide strings: set once on the UI thread at start-up (and by
-// SetLanguage), read from the UI thread only. Byte strings in the current
-// multibyte code page.
+// The program's start-up strings: set once on the UI thread by
+// CSplitterApp::InitInstance, read from the UI thread only. Byte strings in
+// the current multibyte code page. Lower layers never read these: they are
+// handed the program folder (zantrel::GetModuleDir()) as a parameter.
 #include <string>
 
-extern std::string g_strAppDir;         // program folder, with trailing separator
-extern std::string g_strLangSetIni;     // g_strAppDir + "lang_set.ini"
-extern std::string g_strLanguageFile;   // current language file (set by SetLanguage)
-extern std::string g_strLanguage;       // current language name (set by SetLanguage)
+extern std::string g_strAppDir;      // program folder, with trailing separator
+extern std::string g_strLangSetIni;  // g_strAppDir + "lang_set.ini"

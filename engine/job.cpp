@@ -12,7 +12,9 @@
 #include <initializer_list>
 
 #include "platform/cmdline.h"
+#include "platform/fs.h"
 #include "platform/path.h"
+#include "platform/tool_args.h"
 
 namespace zantrel {
 
@@ -46,18 +48,9 @@ std::string FillFormat(const char* format, std::initializer_list<std::string> ar
   return out;
 }
 
-bool IsDirectory(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool IsRegularFile(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The tool's progress value is the third trailing number of every cut form.
-constexpr int kCutNumber = 100;
+// The third trailing number of every cut form is the tool's quality
+// (tool_args::kCutQuality); the program always asks for the best.
+constexpr int kCutQuality = tool_args::kFullQuality;
 
 }  // namespace
 
@@ -88,7 +81,7 @@ std::string BuildCutCommandLine(const std::string& extension, const std::string&
   }
   return FillFormat(format, {EscapeForQuotedSlot(sourcePath), std::to_string(start),
                              std::to_string(length), EscapeForQuotedSlot(outputPath),
-                             std::to_string(kCutNumber)});
+                             std::to_string(kCutQuality)});
 }
 
 bool CreateFolderPath(const std::string& path) {

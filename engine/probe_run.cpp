@@ -9,28 +9,12 @@
 #include <chrono>
 
 #include "engine/probe.h"
+#include "platform/fs.h"
 #include "platform/launcher.h"
 
 namespace zantrel {
 
 namespace {
-
-// Owns one descriptor.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  ~UniqueFd() { Reset(); }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return fd_; }
-  void Reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
 
 // After the read ends the tool normally exits by itself at once; give it
 // this long before it is killed.

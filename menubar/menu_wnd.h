@@ -29,7 +29,7 @@
 #include "platform/menu.h"
 #include "platform/qt/gdi.h"
 #include "platform/qt/gdi_font.h"
-#include "ui/parent_background.h"
+#include "platform/qt/parent_background.h"
 
 class CDC;
 class CDialogBase;

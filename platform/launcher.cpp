@@ -16,18 +16,13 @@
 #include <thread>
 
 #include "platform/cmdline.h"
+#include "platform/fs.h"
 
 extern char** environ;
 
 namespace zantrel {
 
 namespace {
-
-bool IsExecutableFile(const std::string& path) {
-  struct stat st;
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-         access(path.c_str(), X_OK) == 0;
-}
 
 bool EndsWithExe(const std::string& s) {
   return s.size() > 4 && strcasecmp(s.c_str() + s.size() - 4, ".exe") == 0;

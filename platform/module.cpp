@@ -1,12 +1,10 @@
 #include "platform/module.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
 
-#include "platform/path.h"
+#include "platform/fs.h"
 
 namespace zantrel {
 
@@ -23,25 +21,11 @@ std::string GetModuleFileName() {
   }
 }
 
-std::string GetModuleDir() { return DirOfPath(GetModuleFileName()); }
-
-std::string DirOfPath(const std::string& path) { return DirOfPath(path, CurrentCodePage()); }
-
-std::string DirOfPath(const std::string& path, CodePage cp) {
-  const std::size_t pos = MbsRChr(path, kPathSep, cp);
-  if (pos == std::string::npos) return std::string();
-  return path.substr(0, pos + 1);
-}
-
-bool FileExists(const std::string& path) {
-  if (path.empty()) return false;
-  // O_NONBLOCK so that a FIFO under that name cannot hang the caller.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return false;
-  struct stat st;
-  const bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-  close(fd);
-  return ok;
+const std::string& GetModuleDir() {
+  // Worked out once, so that start-up, the dialogs and the job launcher can
+  // never disagree about where the program lives.
+  static const std::string dir = DirOfPath(GetModuleFileName());
+  return dir;
 }
 
 }  // namespace zantrel

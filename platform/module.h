@@ -1,24 +1,18 @@
 #pragma once
 #include <string>
 
-#include "platform/codepage.h"
+#include "platform/fs.h"  // DirOfPath, FileExists: where they used to be
 
 namespace zantrel {
 
 // Full path of the running executable (/proc/self/exe), or "" when unknown.
 std::string GetModuleFileName();
 
-// The executable's folder including its trailing separator, found by a
-// multibyte-aware search for the last separator; "" when there is none.
-std::string GetModuleDir();
-
-// Folder part of `path` up to and including its last separator ("" if none).
-std::string DirOfPath(const std::string& path);
-// The same with an explicit code page (tests, or texts of a known code page).
-std::string DirOfPath(const std::string& path, CodePage cp);
-
-// True when `path` is a file that can be opened for reading right now (a file
-// that exists but cannot be read counts as missing; a folder is not a file).
-bool FileExists(const std::string& path);
+// The program folder: the executable's folder including its trailing
+// separator, found by a multibyte-aware search for the last separator; ""
+// when there is none. The one source of truth for the program folder: it is
+// worked out on the first call and every later call in the process returns
+// that same value, even if the executable is renamed meanwhile. Any thread.
+const std::string& GetModuleDir();
 
 }  // namespace zantrel

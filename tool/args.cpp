@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/tool_args.h"
+
 namespace zantrel::tool {
 namespace {
 
@@ -133,17 +135,21 @@ bool ParseArgs(const std::vector<std::string>& args, ToolArgs* out, std::string*
 
 ProbeTuning ProbeTuningFrom(const ToolArgs& args) {
   ProbeTuning t;
-  if (args.trailing.size() > 0) t.analyseTenths = Clamp(args.trailing[0], 1, 600);
-  if (args.trailing.size() > 1) t.maxStreams = Clamp(args.trailing[1], 1, 64);
-  if (args.trailing.size() > 2) t.tailKiB = Clamp(args.trailing[2], 4, 65536);
+  using namespace tool_args;
+  const auto& n = args.trailing;
+  if (n.size() > kProbeAnalyse) t.analyseTenths = Clamp(n[kProbeAnalyse], 1, 600);
+  if (n.size() > kProbeStreams) t.maxStreams = Clamp(n[kProbeStreams], 1, 64);
+  if (n.size() > kProbeTail) t.tailKiB = Clamp(n[kProbeTail], 4, 65536);
   return t;
 }
 
 CutTuning CutTuningFrom(const ToolArgs& args) {
   CutTuning t;
-  if (args.trailing.size() > 0) t.threads = Clamp(args.trailing[0], 0, 64);
-  if (args.trailing.size() > 1) t.progressTop = Clamp(args.trailing[1], 1, 1000000);
-  if (args.trailing.size() > 2) t.quality = Clamp(args.trailing[2], 0, 100);
+  using namespace tool_args;
+  const auto& n = args.trailing;
+  if (n.size() > kCutThreads) t.threads = Clamp(n[kCutThreads], 0, 64);
+  if (n.size() > kCutScale) t.progressTop = Clamp(n[kCutScale], 1, 1000000);
+  if (n.size() > kCutQuality) t.quality = Clamp(n[kCutQuality], 0, 100);
   return t;
 }
 

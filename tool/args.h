@@ -1,7 +1,7 @@
 #pragma once
-// The tool's command line. Options may come in any order; a bare word is the
-// output path (the first one) and bare numbers after the paths are the
-// trailing tuning values described by UsageText().
+// The tool's command line, parsed. The conventions (which trailing number
+// means what) are stated once for both sides in platform/tool_args.h;
+// UsageText() describes them to the user.
 #include <optional>
 #include <string>
 #include <vector>

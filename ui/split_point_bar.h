@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "ui/parent_background.h"
+#include "platform/qt/parent_background.h"
 
 class CSplitPointBar : public QWidget {
   Q_OBJECT

@@ -11,19 +11,18 @@
 #include "ui/splitter_dlg.h"
 
 bool CSplitterApp::InitInstance() {
-  const std::string exePath = zantrel::GetModuleFileName();
-  g_strAppDir = zantrel::DirOfPath(exePath);
+  g_strAppDir = zantrel::GetModuleDir();
   g_strLangSetIni = g_strAppDir + "lang_set.ini";
 
   // The language comes first: the dialogs and the menu bar translate
   // themselves as they are created.
-  SetLanguage("");
+  SetLanguage(g_strAppDir, "");
 
   // Common controls, ActiveX hosting and the registry key have no
   // counterpart here: Qt's widgets need no initialisation and nothing is kept
   // outside the program folder.
 
-  const std::string skinIni = zantrel::GetModuleDir() + "skin.ini";
+  const std::string skinIni = g_strAppDir + "skin.ini";
   const SkinSettings skin = ReadSkinSettings(skinIni);
 
   SkinStart("Demo", 0, 0);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "i18n/language.h"
 #include "platform/ini.h"
 #include "platform/qt/dialog_template.h"
 #include "platform/qt/win_helpers.h"

@@ -12,7 +12,7 @@
 
 #include "platform/qt/dialog_template.h"
 #include "platform/qt/owner_draw.h"
-#include "ui/parent_background.h"
+#include "platform/qt/parent_background.h"
 
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;

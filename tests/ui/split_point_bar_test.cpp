@@ -12,7 +12,7 @@
 #include "platform/qt/trackbar.h"
 #include "platform/qt/win_helpers.h"
 #include "tests/ui/test_dialog.h"
-#include "ui/parent_background.h"
+#include "platform/qt/parent_background.h"
 #include "ui/split_point_bar.h"
 
 namespace {

@@ -13,20 +13,13 @@
 
 #include "platform/cmdline.h"
 #include "platform/launcher.h"
+#include "tests/common/test_util.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-std::string ReadAll(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-void WriteAll(const fs::path& p, const std::string& s) {
-  std::ofstream f(p, std::ios::binary);
-  f << s;
-}
+using zantrel_test::ReadFile;
+using zantrel_test::WriteFile;
 
 bool WaitForFile(const fs::path& p, int ms) {
   for (int waited = 0; waited < ms; waited += 50) {
@@ -71,21 +64,21 @@ class StartupTest : public ::testing::Test {
 
 TEST_F(StartupTest, FirstRunInAnEmptyFolder) {
   RunAndClose([this] {
-    EXPECT_EQ(ReadAll(dir_ / "lang_set.ini"), "[Setting]\r\nLanguage=Chinese_Simplified\r\n");
+    EXPECT_EQ(ReadFile(dir_ / "lang_set.ini"), "[Setting]\r\nLanguage=Chinese_Simplified\r\n");
     EXPECT_FALSE(fs::exists(dir_ / "skin.ini")) << "skin.ini is written only when the dialog closes";
   });
-  EXPECT_EQ(ReadAll(dir_ / "skin.ini"), "[Skin]\r\nID=KORVANE\r\nSkinNum=1\r\n");
+  EXPECT_EQ(ReadFile(dir_ / "skin.ini"), "[Skin]\r\nID=KORVANE\r\nSkinNum=1\r\n");
 }
 
 TEST_F(StartupTest, UnknownSkinNumberLeavesSkinIniAsItWas) {
   const std::string before = "[Skin]\r\nID=FUTURE\r\nSkinNum=9\r\n";
-  WriteAll(dir_ / "skin.ini", before);
+  WriteFile(dir_ / "skin.ini", before);
   RunAndClose();
-  EXPECT_EQ(ReadAll(dir_ / "skin.ini"), before);
+  EXPECT_EQ(ReadFile(dir_ / "skin.ini"), before);
 }
 
 TEST_F(StartupTest, SkinNameWithoutNumberIsRewrittenAsTheFirstSkin) {
-  WriteAll(dir_ / "skin.ini", "[Skin]\r\nID=CORONA\r\n");
+  WriteFile(dir_ / "skin.ini", "[Skin]\r\nID=CORONA\r\n");
   RunAndClose();
-  EXPECT_EQ(ReadAll(dir_ / "skin.ini"), "[Skin]\r\nID=KORVANE\r\nSkinNum=1\r\n");
+  EXPECT_EQ(ReadFile(dir_ / "skin.ini"), "[Skin]\r\nID=KORVANE\r\nSkinNum=1\r\n");
 }

@@ -10,7 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/module.h"
 #include "platform/path.h"
-#include "platform_gbk_locale.h"
+#include "tests/platform/gbk_locale.h"
 
 namespace fs = std::filesystem;
 using zantrel::CodePage;
@@ -38,6 +38,8 @@ TEST(PlatformModule, ModuleFileNameAndDir) {
   ASSERT_FALSE(dir.empty());
   EXPECT_EQ(dir.back(), zantrel::kPathSep);
   EXPECT_EQ(dir + fs::path(exe).filename().string(), exe);
+  // One program folder per process: every caller sees the same string.
+  EXPECT_EQ(&zantrel::GetModuleDir(), &zantrel::GetModuleDir());
 }
 
 TEST(PlatformModule, DirOfPath) {

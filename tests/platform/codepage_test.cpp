@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
-#include "platform_gbk_locale.h"
+#include "tests/platform/gbk_locale.h"
 
 using zantrel::CharLength;
 using zantrel::CodePage;

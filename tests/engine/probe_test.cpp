@@ -6,7 +6,7 @@
 
 #include "engine/probe.h"
 #include "engine/probe_run.h"
-#include "engine_test_util.h"
+#include "tests/common/test_util.h"
 #include "platform/cmdline.h"
 
 using namespace zantrel;

@@ -8,23 +8,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/globals.h"
 #include "i18n/language.h"
 #include "skin/skin_settings.h"
+#include "tests/common/test_util.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-std::string ReadAll(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-void WriteAll(const fs::path& p, const std::string& s) {
-  std::ofstream f(p, std::ios::binary);
-  f << s;
-}
+using zantrel_test::ReadFile;
+using zantrel_test::WriteFile;
 
 class SettingsTest : public ::testing::Test {
  protected:
@@ -32,36 +24,36 @@ class SettingsTest : public ::testing::Test {
     char tmpl[] = "/tmp/zantrel-settings-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
-    g_strAppDir = dir_.string() + "/";
-    g_strLangSetIni = g_strAppDir + "lang_set.ini";
+    programDir_ = dir_.string() + "/";
   }
   void TearDown() override { fs::remove_all(dir_); }
   fs::path dir_;
+  std::string programDir_;  // as GetModuleDir gives it
 };
 }  // namespace
 
 TEST_F(SettingsTest, FirstRunWritesTheDefaultLanguageAtOnce) {
-  SetLanguage("");
+  SetLanguage(programDir_, "");
   EXPECT_EQ(GetCurrentLanguage(), "Chinese_Simplified");
-  EXPECT_EQ(g_strLanguageFile, g_strAppDir + "Language/Chinese_Simplified.ini");
-  EXPECT_EQ(ReadAll(dir_ / "lang_set.ini"), "[Setting]\r\nLanguage=Chinese_Simplified\r\n");
+  EXPECT_EQ(g_strLanguageFile, programDir_ + "Language/Chinese_Simplified.ini");
+  EXPECT_EQ(ReadFile(dir_ / "lang_set.ini"), "[Setting]\r\nLanguage=Chinese_Simplified\r\n");
 }
 
 TEST_F(SettingsTest, SavedAndEmptyLanguageNames) {
-  WriteAll(dir_ / "lang_set.ini", "; chosen by the user\r\n[Setting]\r\nLanguage=English\r\n");
-  SetLanguage("");
+  WriteFile(dir_ / "lang_set.ini", "; chosen by the user\r\n[Setting]\r\nLanguage=English\r\n");
+  SetLanguage(programDir_, "");
   EXPECT_EQ(GetCurrentLanguage(), "English");
   // The comment survives the write-back.
-  EXPECT_EQ(ReadAll(dir_ / "lang_set.ini"), "; chosen by the user\r\n[Setting]\r\nLanguage=English\r\n");
+  EXPECT_EQ(ReadFile(dir_ / "lang_set.ini"), "; chosen by the user\r\n[Setting]\r\nLanguage=English\r\n");
 
   // A present but empty value is an empty name, not the default.
-  WriteAll(dir_ / "lang_set.ini", "[Setting]\r\nLanguage=\r\n");
-  SetLanguage("");
+  WriteFile(dir_ / "lang_set.ini", "[Setting]\r\nLanguage=\r\n");
+  SetLanguage(programDir_, "");
   EXPECT_EQ(GetCurrentLanguage(), "");
-  EXPECT_EQ(g_strLanguageFile, g_strAppDir + "Language/.ini");
+  EXPECT_EQ(g_strLanguageFile, programDir_ + "Language/.ini");
 
-  SetLanguage("Deutsch");
-  EXPECT_EQ(ReadAll(dir_ / "lang_set.ini"), "[Setting]\r\nLanguage=Deutsch\r\n");
+  SetLanguage(programDir_, "Deutsch");
+  EXPECT_EQ(ReadFile(dir_ / "lang_set.ini"), "[Setting]\r\nLanguage=Deutsch\r\n");
 }
 
 TEST_F(SettingsTest, SkinSettingsFallbacks) {
@@ -70,19 +62,19 @@ TEST_F(SettingsTest, SkinSettingsFallbacks) {
   EXPECT_EQ(s.name, "KORVANE");
   EXPECT_EQ(s.number, 1);
 
-  WriteAll(ini, "[Skin]\r\nID=CORONA\r\n");
+  WriteFile(ini, "[Skin]\r\nID=CORONA\r\n");
   s = ReadSkinSettings(ini);
   EXPECT_EQ(s.name, "CORONA");
   EXPECT_EQ(s.number, 1);
 
-  WriteAll(ini, "[Skin]\r\nID=\r\nSkinNum=9\r\n");
+  WriteFile(ini, "[Skin]\r\nID=\r\nSkinNum=9\r\n");
   s = ReadSkinSettings(ini);
   EXPECT_EQ(s.name, "KORVANE");
   EXPECT_EQ(s.number, 9);
 
   // Unreadable counts as missing (root reads anything, so only check as a user).
   if (geteuid() != 0) {
-    WriteAll(ini, "[Skin]\r\nID=FUTURE\r\nSkinNum=5\r\n");
+    WriteFile(ini, "[Skin]\r\nID=FUTURE\r\nSkinNum=5\r\n");
     chmod(ini.c_str(), 0);
     s = ReadSkinSettings(ini);
     EXPECT_EQ(s.name, "KORVANE");
@@ -94,13 +86,13 @@ TEST_F(SettingsTest, SkinSettingsFallbacks) {
 TEST_F(SettingsTest, SkinSaveRule) {
   const std::string ini = (dir_ / "skin.ini").string();
   SaveSkinSettings(ini, 1);
-  EXPECT_EQ(ReadAll(ini), "[Skin]\r\nID=KORVANE\r\nSkinNum=1\r\n");
+  EXPECT_EQ(ReadFile(ini), "[Skin]\r\nID=KORVANE\r\nSkinNum=1\r\n");
   SaveSkinSettings(ini, 4);
-  EXPECT_EQ(ReadAll(ini), "[Skin]\r\nID=XP_ARGENT\r\nSkinNum=4\r\n");
+  EXPECT_EQ(ReadFile(ini), "[Skin]\r\nID=XP_ARGENT\r\nSkinNum=4\r\n");
   // Numbers outside 1..5 leave the file as it was.
   SaveSkinSettings(ini, 9);
   SaveSkinSettings(ini, 0);
-  EXPECT_EQ(ReadAll(ini), "[Skin]\r\nID=XP_ARGENT\r\nSkinNum=4\r\n");
+  EXPECT_EQ(ReadFile(ini), "[Skin]\r\nID=XP_ARGENT\r\nSkinNum=4\r\n");
   EXPECT_STREQ(SkinResourceName(5), "FUTURE");
   EXPECT_EQ(SkinResourceName(6), nullptr);
 }

@@ -1,4 +1,4 @@
-#include "ui/parent_background.h"
+#include "platform/qt/parent_background.h"
 
 #include <QPainter>
 #include <QWidget>

@@ -13,7 +13,7 @@
 
 #include "engine/job.h"
 #include "engine/plan.h"
-#include "engine_test_util.h"
+#include "tests/common/test_util.h"
 #include "platform/cmdline.h"
 
 using namespace zantrel;

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ini.h"
-#include "platform_gbk_locale.h"
+#include "tests/platform/gbk_locale.h"
 
 namespace fs = std::filesystem;
 

@@ -1,0 +1,30 @@
+#pragma once
+// The cutting tool's command-line conventions, the one statement of them for
+// both sides: the program that builds the command lines (engine/) and the
+// tool that parses them (tool/). Constants only, no code. The progress
+// channel's address travels in the environment (platform/progress_channel.h).
+//
+// Probe: ZantrelCore -i <source> [<analyse> <streams> <tail>]
+// Cut:   ZantrelCore -i <source> [-ss S] [-t T] [-y] [-ar Hz] [-ac n] [-ab rate]
+//                    <output> [<threads> <scale> <quality>]
+// Options come in any order; the first bare word that is not a number is the
+// output; the bare numbers after the paths are the "trailing numbers", read
+// by position as below.
+#include <cstddef>
+
+namespace zantrel::tool_args {
+
+// Trailing numbers of a probe run.
+inline constexpr std::size_t kProbeAnalyse = 0;  // tenths of a second of media analysed
+inline constexpr std::size_t kProbeStreams = 1;  // most streams described
+inline constexpr std::size_t kProbeTail = 2;     // KiB first read from the end for a duration
+
+// Trailing numbers of a cut run.
+inline constexpr std::size_t kCutThreads = 0;  // most video encoder threads (0 = automatic)
+inline constexpr std::size_t kCutScale = 1;    // progress scale: the run reports 0..scale
+inline constexpr std::size_t kCutQuality = 2;  // 0..100; 100 = visually lossless
+
+// The quality the program asks for: the best.
+inline constexpr int kFullQuality = 100;
+
+}  // namespace zantrel::tool_args
