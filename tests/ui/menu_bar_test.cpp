@@ -324,6 +324,27 @@ TEST(MenuBar, NewTextsKeepTheCellsAndFreshRecordsCarryThem) {
   EXPECT_EQ(rec->nID, 32778u);
 }
 
+TEST(MenuBar, PopupItemsKeepTheirColoursUnderADarkDesktopPalette) {
+  Bar b;
+  const QPalette saved = QApplication::palette();
+  QPalette dark(QColor(30, 30, 30));
+  dark.setColor(QPalette::WindowText, Qt::white);
+  dark.setColor(QPalette::Text, Qt::white);
+  dark.setColor(QPalette::ButtonText, Qt::white);
+  QApplication::setPalette(dark);
+  CPopupMenuWnd popup(*b.bar->Menu().GetSubMenu(0), &b.d);
+  const QImage img = popup.grab().toImage();
+  QApplication::setPalette(saved);
+  const QRect item = popup.ItemRect(0);
+  EXPECT_EQ(img.pixelColor(item.left() + 30, item.top() + 1), QColor(255, 255, 255));
+  EXPECT_EQ(img.pixelColor(item.left() + 5, item.top() + 1), QColor(202, 212, 224));
+  int darkest = 255;
+  for (int y = item.top(); y <= item.bottom(); ++y)
+    for (int x = item.left() + 24; x <= item.right(); ++x)
+      darkest = std::min(darkest, qGray(img.pixel(x, y)));
+  EXPECT_LT(darkest, 40);  // black text on white
+}
+
 namespace {
 std::string ShotDir() {
   const char* d = std::getenv("ZANTREL_SHOTS");
