@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QScreen>
 #include <algorithm>
 
@@ -160,9 +159,9 @@ unsigned CPopupMenuWnd::Track(const QPoint& screenTopLeft) {
   if (chosen != 0 && m_owner) {
     // Posted, as WM_COMMAND is: the handler runs once the bar's popup run
     // has unwound, so a command may open dialogs or rebuild the menu.
-    QPointer<CDialogBase> owner(m_owner);
+    QPointer<CDialogBase> owner = m_owner;
     QMetaObject::invokeMethod(
-        m_owner, [owner, chosen] { if (owner) owner->OnCommand(static_cast<int>(chosen)); },
+        m_owner.data(), [owner, chosen] { if (owner) owner->OnCommand(static_cast<int>(chosen)); },
         Qt::QueuedConnection);
   }
   return chosen;

@@ -21,6 +21,7 @@
 //
 // The menu (not owned) must outlive the run; the owner may be null (nothing
 // is measured by it or told then). UI thread only.
+#include <QPointer>
 #include <QWidget>
 #include <vector>
 
@@ -74,7 +75,7 @@ class CPopupMenuWnd : public QWidget {
   void Step(int delta);
 
   zantrel::CMenu& m_menu;
-  CDialogBase* m_owner;
+  QPointer<CDialogBase> m_owner;  // may go while the popup runs
   std::vector<Item> m_items;
   int m_nWidth = 0;
   int m_nSelected = -1;
