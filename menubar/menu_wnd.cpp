@@ -4,6 +4,9 @@
 
 #include <QPainter>
 
+#include "i18n/language.h"
+#include "i18n/language_list.h"
+#include "i18n/menu_translate.h"
 #include "menubar/owner_draw_menu.h"
 #include "menubar/popup_menu_wnd.h"
 #include "platform/qt/device_context.h"
@@ -15,6 +18,9 @@ CMenuWnd* g_pMenuWnd = nullptr;
 
 namespace {
 constexpr unsigned kCellTextFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+constexpr int kMenuNumber = 128;  // the number language files know the menu by
+constexpr int kSkinPopup = 1;
+constexpr int kLanguagePopup = 2;
 
 struct SkinMark {
   int nSkin;
@@ -24,37 +30,19 @@ struct SkinMark {
 constexpr SkinMark kSkinMarks[] = {
     {1, 32774}, {2, 32771}, {3, 32772}, {4, 32775}, {5, 32776}};
 
-// Menu resource 141 with its texts before any translation.
-void LoadMenu141(CMenu& menu) {
-  struct Def {
-    const char* text;
-    std::vector<std::pair<unsigned, const char*>> items;  // id 0 = separator
-  };
-  static const Def defs[] = {
-      {"文件(&F)", {{32778, "添加文件"}, {0, ""}, {57665, "退出程序"}}},
-      {"皮肤(&S)",
-       {{32774, "Tesmor经典"}, {32771, "灰色金属"}, {32776, "未来战士"}, {32772, "蓝色WM"},
-        {32775, "银色XP"}}},
-      {"语言(&L)", {{32784, "自动选择"}, {0, ""}}},
-      {"帮助(&H)", {{32786, "访问主页"}, {0, ""}, {57664, "关于"}}},
-  };
-  for (const Def& d : defs) {
-    auto popup = std::make_unique<CMenu>();
-    for (const auto& [id, text] : d.items)
-      popup->AppendMenu(id == 0 ? zantrel::MF_SEPARATOR : zantrel::MF_STRING, id, text);
-    menu.AppendPopup(std::move(popup), d.text);
-  }
-}
 }  // namespace
 
-CMenuWnd::CMenuWnd(CDialogBase* owner, const int* pnSkin)
-    : QWidget(owner), m_owner(owner), m_pnSkin(pnSkin) {
+CMenuWnd::CMenuWnd(CDialogBase* owner, std::unique_ptr<CMenu> menu,
+                   const std::string& programDir, const int* pnSkin)
+    : QWidget(owner), m_menu(std::move(menu)), m_owner(owner), m_pnSkin(pnSkin) {
   if (!g_pMenuWnd) g_pMenuWnd = this;
   setMouseTracking(true);
   // Every pixel is painted here: the parent's background, then the cells.
   setAttribute(Qt::WA_OpaquePaintEvent);
-  LoadMenu141(m_menu);
-  BuildMenuBar();
+  // Translated before the language items exist, so they show the list's own
+  // texts until the first change of language.
+  TranslateMenu(*m_menu, kMenuNumber);
+  BuildMenuBar(programDir);
   // Created after the layout on purpose: the cells are measured in the
   // default font and only drawn in this one.
   m_font.CreateFont(12, 0, 0, 0, 400, 0, 0, 0, 1, 2, 1, 0, 0, "宋体");
@@ -67,14 +55,17 @@ CMenuWnd::~CMenuWnd() {
   if (g_pMenuWnd == this) g_pMenuWnd = nullptr;
 }
 
-void CMenuWnd::BuildMenuBar() {
-  ConvertMenuToOwnerDraw(m_menu);
-  const int n = m_menu.GetMenuItemCount();
+void CMenuWnd::BuildMenuBar(const std::string& programDir) {
+  if (CMenu* popup = m_menu->GetSubMenu(kLanguagePopup))
+    m_vecLanguages =
+        AppendLanguageItems(*popup, ReadLanguageList(programDir + kLanguageListFile));
+  ConvertMenuToOwnerDraw(*m_menu);
+  const int n = m_menu->GetMenuItemCount();
   CDC dc;  // a fresh context: measured in its default font
   int x = 0;
   for (int i = 0; i < n; ++i) {
     MenuBarItem item;
-    m_menu.GetMenuString(static_cast<unsigned>(i), item.strText, zantrel::MF_BYPOSITION);
+    m_menu->GetMenuString(static_cast<unsigned>(i), item.strText, zantrel::MF_BYPOSITION);
     item.nLeft = x;
     item.nWidth = dc.GetTextExtent(item.strText).cx + 2;
     item.nHeight = kCellHeight;
@@ -85,10 +76,21 @@ void CMenuWnd::BuildMenuBar() {
   update();
 }
 
+std::string CMenuWnd::GetLanguageName(int id) const {
+  return HasLanguage(id) ? m_vecLanguages[static_cast<std::size_t>(id) - kFirstLanguageCommand]
+                         : std::string();
+}
+
+bool CMenuWnd::HasLanguage(int id) const {
+  return id >= static_cast<int>(kFirstLanguageCommand) &&
+         static_cast<std::size_t>(id) - kFirstLanguageCommand < m_vecLanguages.size();
+}
+
 void CMenuWnd::RefreshMenuTexts() {
-  ConvertMenuToOwnerDraw(m_menu);
-  for (int i = 0; i < m_menu.GetMenuItemCount() && i < CellCount(); ++i)
-    m_menu.GetMenuString(static_cast<unsigned>(i), m_arrItems[static_cast<std::size_t>(i)].strText,
+  TranslateMenu(*m_menu, kMenuNumber);
+  ConvertMenuToOwnerDraw(*m_menu);
+  for (int i = 0; i < m_menu->GetMenuItemCount() && i < CellCount(); ++i)
+    m_menu->GetMenuString(static_cast<unsigned>(i), m_arrItems[static_cast<std::size_t>(i)].strText,
                          zantrel::MF_BYPOSITION);
   update();
 }
@@ -124,7 +126,8 @@ void CMenuWnd::DrawItems(CDC& dc) {
 }
 
 void CMenuWnd::UpdateCheckMarks(int index, CMenu& popup) {
-  if (index == 1) {
+  if (index == kLanguagePopup) SetLanguageCheckMarks(popup, m_vecLanguages, GetCurrentLanguage());
+  if (index == kSkinPopup) {
     const int nSkin = m_pnSkin ? *m_pnSkin : 0;
     bool known = false;
     for (const SkinMark& m : kSkinMarks) known = known || m.nSkin == nSkin;

@@ -19,10 +19,16 @@
 // pressed). Exactly one popup is open at a time; a switch closes the open one
 // and the TrackPopup loop opens the next, never a nested run.
 //
+// The bar owns its menu (`m_menu`): menu 141 as loaded from the resources,
+// translated on construction, the language list's items appended to the
+// "语言(&L)" popup, every popup item then made owner-drawn; translated and
+// converted again by RefreshMenuTexts after a language change.
+//
 // Owned by its Qt parent; lives as long as the dialog; UI thread only. The
 // owner dialog must outlive the bar; `pnSkin` (may be null) is the owner's
 // skin number, read each time the skin popup opens.
 #include <QWidget>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,8 +55,23 @@ class CMenuWnd : public QWidget {
   static constexpr int kCellHeight = 18;
   static constexpr COLORREF kFrameColour = RGB(0, 0, 200);
 
-  CMenuWnd(CDialogBase* owner, const int* pnSkin = nullptr);
+  // `menu` is menu 141 as loaded from the resources; `programDir` is the
+  // program folder (with its trailing separator) holding the language list.
+  CMenuWnd(CDialogBase* owner, std::unique_ptr<zantrel::CMenu> menu,
+           const std::string& programDir, const int* pnSkin = nullptr);
   ~CMenuWnd() override;
+
+  // The language name of a language command: entry (id - 2000) of the list.
+  // "" when there is no such entry; HasLanguage tells the two apart.
+  std::string GetLanguageName(int id) const;
+  bool HasLanguage(int id) const;
+  const std::vector<std::string>& Languages() const { return m_vecLanguages; }
+  // Opens popup `index` as a press on its cell does; returns when the popup
+  // run ends (a chosen command is then on its way to the owner).
+  void OpenPopup(int index);
+  // Puts on the marks of popup `index` before it opens: the skin marks for
+  // the "皮肤(&S)" popup, the language marks for the "语言(&L)" popup.
+  void UpdateCheckMarks(int index, zantrel::CMenu& popup);
 
   // After a language change: new texts into the menu, fresh item records,
   // the cells' texts replaced in place (widths kept), the bar repainted.
@@ -74,7 +95,7 @@ class CMenuWnd : public QWidget {
   // The cell whose popup is open, or -1; the open popup, or null.
   int OpenPopupIndex() const { return m_nOpenIndex; }
   CPopupMenuWnd* OpenPopup() const { return m_pPopup; }
-  zantrel::CMenu& Menu() { return m_menu; }
+  zantrel::CMenu& Menu() { return *m_menu; }
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -84,9 +105,8 @@ class CMenuWnd : public QWidget {
   void leaveEvent(QEvent*) override;
 
  private:
-  void BuildMenuBar();
+  void BuildMenuBar(const std::string& programDir);
   void TrackPopup(int index);
-  void UpdateCheckMarks(int index, zantrel::CMenu& popup);
   void DrawItems(CDC& dc);
   void CancelMode();
   void SetCellState(int index, int state);
@@ -95,7 +115,7 @@ class CMenuWnd : public QWidget {
   int CellAt(const QPoint& p) const;
 
   CParentBackground m_background;
-  zantrel::CMenu m_menu;
+  std::unique_ptr<zantrel::CMenu> m_menu;
   CFont m_font;
   std::vector<MenuBarItem> m_arrItems;
   int m_bTracking = 0;
@@ -109,6 +129,7 @@ class CMenuWnd : public QWidget {
   QPoint m_ptPointer{-1, -1};  // last pointer position seen, bar coordinates
 };
 
-// The one menu bar, for the language commands and the popup filter; null
-// before the bar exists and after it has gone.
+// The one menu bar, through which the main dialog's language commands and the
+// popup filter reach it. Set by the first bar constructed; cleared when that
+// bar goes, so it never points at a destroyed window.
 extern CMenuWnd* g_pMenuWnd;

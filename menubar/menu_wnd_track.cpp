@@ -88,6 +88,11 @@ void CMenuWnd::OnLButtonDown(const QPoint& point) {
   }
 }
 
+void CMenuWnd::OpenPopup(int index) {
+  if (index < 0 || index >= CellCount() || m_pPopup) return;
+  OnLButtonDown(CellRect(index).center());
+}
+
 void CMenuWnd::OnMouseLeave() {
   if (!m_bTracking) ResetItemStates();
 }
@@ -126,7 +131,7 @@ void CMenuWnd::TrackPopup(int index) {
   QPointer<CMenuWnd> self(this);
   while (index != -1) {
     m_nPendingPopup = -1;
-    zantrel::CMenu* popup = m_menu.GetSubMenu(index);
+    zantrel::CMenu* popup = m_menu->GetSubMenu(index);
     if (!popup) break;
     const QPoint at = mapToGlobal(QPoint(Cell(index).nLeft, kCellHeight));
     UpdateCheckMarks(index, *popup);

@@ -26,6 +26,12 @@ void ConvertPopupToOwnerDraw(CMenu& popup) {
     auto rec = std::make_unique<MenuItemData>();
     rec->nID = popup.GetMenuItemID(p);
     popup.GetMenuString(pos, rec->strText, zantrel::MF_BYPOSITION);
+    // An item still owner-drawn from an earlier pass (a translation without
+    // a text for it) has its text only in its record: carry it over, or the
+    // item would show blank.
+    if (popup.GetMenuState(pos, zantrel::MF_BYPOSITION) & zantrel::MF_OWNERDRAW)
+      if (const MenuItemData* old = Record(popup.GetItemData(pos, zantrel::MF_BYPOSITION)))
+        rec->strText = old->strText;
     MenuItemData* data = rec.get();
     g_vecMenuItemData.push_back(std::move(rec));
     // A nested popup stays attached to its item (the model keeps it), and

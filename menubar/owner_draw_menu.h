@@ -47,6 +47,7 @@ inline constexpr int kSeparatorHeight = 6;
 // open popups), last to first.
 void ConvertMenuToOwnerDraw(zantrel::CMenu& menu);
 // Converts one popup, nested popups first; each item keeps its command ID.
+// An item already owner-drawn keeps the text of its current record.
 void ConvertPopupToOwnerDraw(zantrel::CMenu& popup);
 
 // Separator: height 6, width untouched. Others: the record's text measured in

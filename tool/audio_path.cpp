@@ -8,6 +8,16 @@
 #include "tool/decoder.h"
 
 namespace zantrel::tool {
+namespace {
+
+bool SkipsPriming(const AVOutputFormat* format) {
+  static const char* const kWithEditLists[] = {"mp4", "mov", "3gp", "3g2", "ipod", "psp", "ismv", "f4v"};
+  for (const char* name : kWithEditLists)
+    if (std::strcmp(format->name, name) == 0) return true;
+  return false;
+}
+
+}  // namespace
 
 bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux, std::string* error) {
   in_ = in->streams[index];
@@ -57,10 +67,11 @@ bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxe
       *error = std::string("cannot open the audio encoder ") + encoder->name + ": " + AvErrorText(err);
       return false;
     }
-    // AVI places audio by byte count, so a player hears the encoder's
-    // priming samples before the piece's first sound; leaving out that much
-    // of the source keeps the sound on its pictures.
-    if (std::strcmp(plan.format->name, "avi") == 0 && enc_->initial_padding > 0)
+    // MP4 and 3GP carry an edit list that tells players to skip the
+    // encoder's priming. Elsewhere (FLV, AVI) a player plays it as sound:
+    // then leaving out as much of the source keeps the piece's length and
+    // its sound on its pictures, and no sample from before the cut slips in.
+    if (!SkipsPriming(plan.format) && enc_->initial_padding > 0)
       primingUs_ = av_rescale(enc_->initial_padding, AV_TIME_BASE, outRate_);
     if (enc_->frame_size > 0 && !(encoder->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
       frameSize_ = enc_->frame_size;
@@ -78,20 +89,9 @@ bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxe
   return true;
 }
 
-void AudioPath::SetWindow(std::int64_t baseUs, std::int64_t startUs) {
-  baseUs_ = baseUs;
-  startUs_ = startUs;
-}
-
-bool AudioPath::SetOrigin(std::int64_t originUs, std::int64_t lengthUs, std::string* error) {
-  originKnown_ = true;
-  originUs_ = originUs + primingUs_;
-  endUs_ = originUs + lengthUs;
-  std::deque<HeldFrame> held;
-  held.swap(held_);
-  for (const HeldFrame& h : held)
-    if (!Feed(h.frame.get(), h.us, error)) return false;
-  return true;
+void AudioPath::SetWindow(const PieceWindow& window, std::int64_t fileStartUs) {
+  window_ = window;
+  clock_.emplace(in_, fileStartUs);
 }
 
 bool AudioPath::Decode(const AVPacket* pkt, std::string* error) {
@@ -110,26 +110,8 @@ bool AudioPath::Decode(const AVPacket* pkt, std::string* error) {
 
 bool AudioPath::Handle(AVFrame* frame, std::string* error) {
   if (frame->sample_rate <= 0 || frame->nb_samples <= 0) return true;
-  std::int64_t us;
-  if (frame->best_effort_timestamp != AV_NOPTS_VALUE)
-    us = av_rescale_q(frame->best_effort_timestamp, in_->time_base, AV_TIME_BASE_Q) - baseUs_;
-  else
-    us = nextUs_ != AV_NOPTS_VALUE ? nextUs_ : startUs_;
-  const std::int64_t endUs = us + av_rescale(frame->nb_samples, AV_TIME_BASE, frame->sample_rate);
-  nextUs_ = endUs;
-  reachedUs_ = std::max(reachedUs_, endUs);
-  if (!originKnown_) {
-    // The origin lies at most one video frame before the start; a second of
-    // margin keeps what might be needed and bounds what is held.
-    if (endUs <= startUs_ - AV_TIME_BASE) return true;
-    FramePtr copy(av_frame_clone(frame));
-    if (!copy) {
-      *error = "out of memory";
-      return false;
-    }
-    held_.push_back({std::move(copy), us});
-    return true;
-  }
+  const std::int64_t us = clock_->TimeOf(frame, window_.startUs());
+  reachedUs_ = std::max(reachedUs_, us + av_rescale(frame->nb_samples, AV_TIME_BASE, frame->sample_rate));
   return Feed(frame, us, error);
 }
 
@@ -137,19 +119,25 @@ bool AudioPath::Feed(const AVFrame* frame, std::int64_t frameUs, std::string* er
   if (done_) return true;
   const int rate = frame->sample_rate;
   const int n = frame->nb_samples;
-  if (frameUs >= endUs_) {
+  // Sample by sample the same rule as the pictures: [S, E) of the file's
+  // timeline. Nothing before the file's start is placed, not even in the
+  // first piece: there is no room before the piece's time 0.
+  const std::int64_t fromUs = std::max<std::int64_t>(window_.startUs(), 0) + primingUs_;
+  if (window_.IsPast(frameUs)) {
     done_ = true;
     return true;
   }
   const std::int64_t frameEndUs = frameUs + av_rescale(n, AV_TIME_BASE, rate);
-  if (frameEndUs <= originUs_) return true;
-  int skip = frameUs < originUs_ ? static_cast<int>(av_rescale(originUs_ - frameUs, rate, AV_TIME_BASE)) : 0;
+  if (frameEndUs <= fromUs) return true;
+  // Whole samples: the first one at or after the start, the last one before the end.
+  int skip = frameUs < fromUs ? static_cast<int>(av_rescale_rnd(fromUs - frameUs, rate, AV_TIME_BASE, AV_ROUND_UP)) : 0;
   int keepEnd = n;
-  if (frameEndUs >= endUs_) {
-    keepEnd = static_cast<int>(std::min<std::int64_t>(n, av_rescale(endUs_ - frameUs, rate, AV_TIME_BASE)));
+  if (window_.IsPast(frameEndUs)) {
+    keepEnd = static_cast<int>(std::min<std::int64_t>(
+        n, av_rescale_rnd(window_.endUs() - frameUs, rate, AV_TIME_BASE, AV_ROUND_UP)));
     done_ = true;
   }
-  const int count = keepEnd - skip;
+  const int count = keepEnd - std::min(skip, n);
   if (count <= 0) return true;
 
   if (!swr_) {
@@ -165,9 +153,10 @@ bool AudioPath::Feed(const AVFrame* frame, std::int64_t frameUs, std::string* er
   }
   if (!started_) {
     started_ = true;
-    // Audio that begins after the piece's first picture keeps its place.
+    // Sound that begins after the cut (a late audio stream) keeps its
+    // distance from the piece's start.
     const std::int64_t firstUs = frameUs + av_rescale(skip, AV_TIME_BASE, rate);
-    if (firstUs > originUs_) samplesOut_ = av_rescale(firstUs - originUs_, outRate_, AV_TIME_BASE);
+    samplesOut_ = std::max<std::int64_t>(0, av_rescale(firstUs - window_.startUs(), outRate_, AV_TIME_BASE));
   }
 
   const int bps = av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame->format));
@@ -256,7 +245,6 @@ bool AudioPath::EncodeFrame(AVFrame* frame, std::string* error) {
 }
 
 bool AudioPath::Finish(std::string* error) {
-  held_.clear();
   if (swr_) {
     // What the resampler still holds belongs to the piece's last samples.
     const int cap = std::max(swr_get_out_samples(swr_.get(), 0), 1);

@@ -1,16 +1,18 @@
 #pragma once
-// Decoding the source's audio, trimming it to the piece at sample accuracy
-// from the video's first kept frame, resampling and encoding it (AMR-NB
-// through libopencore-amrnb, anything else through FFmpeg's encoders).
+// Decoding the source's audio, trimming it to the piece's window at sample
+// accuracy, resampling and encoding it (AMR-NB through libopencore-amrnb,
+// anything else through FFmpeg's encoders).
 #include <cstdint>
-#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "tool/amrnb_encoder.h"
 #include "tool/av_handles.h"
 #include "tool/codec_plan.h"
+#include "tool/frame_clock.h"
 #include "tool/muxer.h"
+#include "tool/piece_window.h"
 
 namespace zantrel::tool {
 
@@ -20,19 +22,17 @@ class AudioPath {
   // the stream to `mux`. False with `*error` set on failure.
   bool Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux, std::string* error);
 
-  // `baseUs` is the container start, `startUs` the requested cut start
-  // (frames before it minus a margin are dropped while the origin is not yet
-  // known).
-  void SetWindow(std::int64_t baseUs, std::int64_t startUs);
-  // The piece's time zero and length; audio decoded before this call is
-  // held and trimmed now.
-  bool SetOrigin(std::int64_t originUs, std::int64_t lengthUs, std::string* error);
+  // The piece: samples whose time on the file's timeline (`fileStartUs` is
+  // the container's start) the window holds, a sample at t placed at t - S.
+  void SetWindow(const PieceWindow& window, std::int64_t fileStartUs);
 
   bool Decode(const AVPacket* pkt, std::string* error);  // null = end of input
   bool Finish(std::string* error);  // drains resampler and encoder
 
   bool done() const { return done_; }
+  // End of the last decoded frame on the file's timeline.
   std::int64_t reachedUs() const { return reachedUs_; }
+  std::string assumption() const { return clock_ ? clock_->assumption() : std::string(); }
   std::int64_t samplesWritten() const { return samplesOut_; }
 
  private:
@@ -55,17 +55,12 @@ class AudioPath {
   int outRate_ = 0;
   int frameSize_ = 1024;
   AVRational outTb_{1, 1};
-  std::int64_t primingUs_ = 0;  // source audio left out at the start (AVI)
+  // Source audio left out at the start, where the container cannot tell a
+  // player to skip the encoder's priming (the priming takes its place).
+  std::int64_t primingUs_ = 0;
 
-  struct HeldFrame {
-    FramePtr frame;
-    std::int64_t us;
-  };
-  std::deque<HeldFrame> held_;  // decoded before the origin was known
-  std::int64_t baseUs_ = 0, startUs_ = 0;
-  bool originKnown_ = false;
-  std::int64_t originUs_ = 0, endUs_ = 0;
-  std::int64_t nextUs_ = AV_NOPTS_VALUE;
+  PieceWindow window_;
+  std::optional<AudioClock> clock_;
   bool started_ = false;
   bool done_ = false;
   std::int64_t reachedUs_ = 0;

@@ -1,6 +1,7 @@
 #include "tool/cut.h"
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include "tool/codec_plan.h"
 #include "tool/console.h"
 #include "tool/output_file.h"
+#include "tool/piece_window.h"
 #include "tool/progress_reporter.h"
 #include "tool/source.h"
 #include "tool/video_path.h"
@@ -15,75 +17,88 @@
 namespace zantrel::tool {
 namespace {
 
-constexpr std::int64_t kToTheEnd = INT64_MAX / 4;
-
 int ThreadsFor(int budget) {
   if (budget == 0) return 0;  // the codec's own choice
   long cpus = sysconf(_SC_NPROCESSORS_ONLN);
   return static_cast<int>(std::clamp<long>(budget, 1, std::max(cpus, 1L)));
 }
 
-// Positions the demuxer at the key frame at or before the start and returns
-// the packets read to check that, to be processed first. Never reads from
-// the beginning for a late start unless the container cannot seek.
+// Positions the demuxer so that reading on gives the key frame at or before
+// the cut and the sound from the cut on, and returns the packets read to
+// check that, to be processed first. Never reads from the beginning for a
+// late start unless the container cannot seek.
 class Seeker {
  public:
-  Seeker(AVFormatContext* fc, int videoStream, std::int64_t baseUs)
-      : fc_(fc), video_(videoStream), baseUs_(baseUs) {}
+  Seeker(AVFormatContext* fc, int videoStream, int audioStream, std::int64_t fileStartUs)
+      : fc_(fc), video_(videoStream), audio_(audioStream), fileStartUs_(fileStartUs) {}
 
+  // `startUs` is on the file's timeline.
   void SeekTo(std::int64_t startUs, std::deque<PacketPtr>* queued) {
     queued->clear();
     if (startUs <= 0) return;  // the demuxer is at the start already
+    const std::int64_t atUs = fileStartUs_ + startUs;
     std::int64_t backoff = 0;
     for (int attempt = 0; attempt < 8; ++attempt) {
-      const std::int64_t target = baseUs_ + startUs - backoff;
-      if (target <= baseUs_ || av_seek_frame(fc_, -1, target, AVSEEK_FLAG_BACKWARD) < 0) break;
-      if (video_ < 0) return;  // audio frames all start where they say
+      const std::int64_t target = atUs - backoff;
+      if (target <= fileStartUs_ || av_seek_frame(fc_, -1, target, AVSEEK_FLAG_BACKWARD) < 0) break;
       queued->clear();
-      // The first video packet after a backward seek must be a key frame
-      // that starts no later than the cut; otherwise look further back.
-      const AVStream* st = fc_->streams[video_];
-      const std::int64_t startTs = av_rescale_q(baseUs_ + startUs, AV_TIME_BASE_Q, st->time_base);
-      for (;;) {
-        PacketPtr pkt = MakePacket();
-        if (!pkt || av_read_frame(fc_, pkt.get()) < 0) return;  // past the end: nothing to cut
-        if (pkt->stream_index != video_) {
-          queued->push_back(std::move(pkt));
-          continue;
-        }
-        if (!(pkt->flags & AV_PKT_FLAG_KEY)) continue;  // undecodable without its key frame
-        std::int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
-        if (ts == AV_NOPTS_VALUE || ts <= startTs) {
-          queued->push_back(std::move(pkt));
-          return;
-        }
-        break;
-      }
+      if (Landed(atUs, queued)) return;
       backoff = backoff == 0 ? AV_TIME_BASE : backoff * 4;
     }
-    // No usable key frame found by seeking: read from the beginning.
+    // No usable point found by seeking: read from the beginning.
     queued->clear();
-    if (avformat_seek_file(fc_, -1, INT64_MIN, baseUs_, baseUs_, 0) < 0)
+    if (avformat_seek_file(fc_, -1, INT64_MIN, fileStartUs_, fileStartUs_, 0) < 0)
       av_seek_frame(fc_, -1, 0, AVSEEK_FLAG_BYTE);
   }
 
  private:
+  static bool AtOrBefore(const AVPacket* pkt, const AVStream* st, std::int64_t atUs) {
+    const std::int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+    return ts == AV_NOPTS_VALUE || av_compare_ts(ts, st->time_base, atUs, AV_TIME_BASE_Q) <= 0;
+  }
+
+  // Reads on from a seek: false when the first video packet worth decoding
+  // (a key frame) or the first sound comes after the cut, so the seek must
+  // go further back.
+  bool Landed(std::int64_t atUs, std::deque<PacketPtr>* queued) {
+    bool videoOk = video_ < 0;
+    bool audioOk = audio_ < 0;
+    if (!audioOk) {
+      // Sound that starts after the cut anyway needs no earlier point.
+      const AVStream* as = fc_->streams[audio_];
+      audioOk = as->start_time != AV_NOPTS_VALUE && av_compare_ts(as->start_time, as->time_base, atUs, AV_TIME_BASE_Q) > 0;
+    }
+    // Streams far apart in the file are not worth the wait.
+    for (int budget = 4096; !(videoOk && audioOk) && budget > 0; --budget) {
+      PacketPtr pkt = MakePacket();
+      if (!pkt || av_read_frame(fc_, pkt.get()) < 0) return true;  // past the end: nothing earlier helps
+      const AVStream* st = fc_->streams[pkt->stream_index];
+      if (pkt->stream_index == video_ && !videoOk) {
+        if (!(pkt->flags & AV_PKT_FLAG_KEY)) continue;  // undecodable without its key frame
+        if (!AtOrBefore(pkt.get(), st, atUs)) return false;
+        videoOk = true;
+      } else if (pkt->stream_index == audio_ && !audioOk) {
+        if (!AtOrBefore(pkt.get(), st, atUs)) return false;
+        audioOk = true;
+      }
+      queued->push_back(std::move(pkt));
+    }
+    return true;
+  }
+
   AVFormatContext* fc_;
-  int video_;
-  std::int64_t baseUs_;
+  int video_, audio_;
+  std::int64_t fileStartUs_;
 };
 
 }  // namespace
 
 int RunCut(const ToolArgs& args) {
   const CutTuning tuning = CutTuningFrom(args);
-  const std::int64_t startUs = static_cast<std::int64_t>(args.startSeconds.value_or(0)) * AV_TIME_BASE;
   if (args.lengthSeconds && *args.lengthSeconds == 0) {
     ReportError("the length (-t) must be at least one second");
     return 1;
   }
-  const std::int64_t lengthUs =
-      args.lengthSeconds ? std::min<std::int64_t>(*args.lengthSeconds * AV_TIME_BASE, kToTheEnd) : kToTheEnd;
   std::string error;
   if (!CheckOutputTarget(args.input, args.output, args.overwrite, &error)) {
     ReportError(error);
@@ -98,6 +113,8 @@ int RunCut(const ToolArgs& args) {
     return 1;
   }
   AVFormatContext* in = src.format.get();
+  const PieceWindow window = PieceWindow::FromSeconds(args.startSeconds.value_or(0), args.lengthSeconds, src.durationUs);
+  const std::int64_t startUs = window.startUs();
   if (src.durationUs > 0 && startUs >= src.durationUs) {
     ReportError("the start (" + std::to_string(startUs / AV_TIME_BASE) +
                 " s) lies beyond the end of the source");
@@ -131,44 +148,26 @@ int RunCut(const ToolArgs& args) {
     ReportError(error);
     return 1;
   }
-  // Cut times count from the first picture: that is the timeline a viewer
-  // sees, and audio that starts earlier (encoder priming) then keeps its
-  // place relative to the pictures.
-  std::int64_t baseUs = src.startUs;
-  if (hasVideo) {
-    const AVStream* vs = in->streams[src.videoStream];
-    if (vs->start_time != AV_NOPTS_VALUE) baseUs = av_rescale_q(vs->start_time, vs->time_base, AV_TIME_BASE_Q);
-    video.SetWindow(baseUs, startUs, lengthUs);
-  }
-  if (hasAudio) {
-    audio.SetWindow(baseUs, startUs);
-    if (!hasVideo && !audio.SetOrigin(startUs, lengthUs, &error)) {
-      ReportError(error);
-      return 1;
-    }
-  }
+  // Cut times are on the file's timeline, whose 0 is the container's start:
+  // the origin of the probe's duration and of the preview's position.
+  if (hasVideo) video.SetWindow(window, src.startUs, std::strcmp(in->iformat->name, "avi") == 0);
+  if (hasAudio) audio.SetWindow(window, src.startUs);
 
   std::deque<PacketPtr> queued;
-  Seeker(in, src.videoStream, baseUs).SeekTo(startUs, &queued);
+  Seeker(in, src.videoStream, src.audioStream, src.startUs).SeekTo(startUs, &queued);
 
-  std::int64_t total = lengthUs;
+  std::int64_t total = window.endUs() - startUs;
   if (src.durationUs > 0) total = std::min(total, src.durationUs - startUs);
-  bool originPassed = !hasVideo;
   auto step = [&](const AVPacket* pkt) -> bool {
     const int index = pkt ? pkt->stream_index : -1;
-    if (hasVideo && (!pkt || index == src.videoStream)) {
-      if (!video.Decode(pkt, &error)) return false;
-      if (!originPassed && video.originKnown()) {
-        originPassed = true;
-        if (hasAudio && !audio.SetOrigin(video.originUs(), lengthUs, &error)) return false;
-      }
-    }
+    if (hasVideo && (!pkt || index == src.videoStream) && !video.Decode(pkt, &error)) return false;
     if (hasAudio && (!pkt || index == src.audioStream) && !audio.Decode(pkt, &error)) return false;
-    const std::int64_t doneUs = hasVideo ? video.reachedUs() - video.originUs() : audio.reachedUs() - startUs;
-    if (originPassed) progress.Update(doneUs, total);
+    // Decoding up to the cut from the key frame before it is not progress.
+    const std::int64_t reachedUs = hasVideo ? video.reachedUs() : audio.reachedUs();
+    if (reachedUs > startUs) progress.Update(reachedUs - startUs, total);
     return true;
   };
-  auto finished = [&] { return (!hasVideo || video.done()) && (!hasAudio || (originPassed && audio.done())); };
+  auto finished = [&] { return (!hasVideo || video.done()) && (!hasAudio || audio.done()); };
 
   bool ok = true;
   bool readError = false;
@@ -189,7 +188,7 @@ int RunCut(const ToolArgs& args) {
     av_packet_unref(pkt.get());
   }
   if (ok && !finished()) ok = step(nullptr);  // drain the decoders at the end of the input
-  if (ok && hasVideo && !originPassed) {
+  if (ok && hasVideo && video.firstKeptUs() < 0) {
     // The video never reached the start: the source holds no picture there.
     ReportError("the source has no picture at " + std::to_string(startUs / AV_TIME_BASE) + " s");
     return 1;
@@ -201,7 +200,7 @@ int RunCut(const ToolArgs& args) {
   // A source that stops well before the duration it states is damaged; the
   // piece would silently come out short.
   const std::int64_t reached = std::max(hasVideo ? video.reachedUs() : 0, hasAudio ? audio.reachedUs() : 0);
-  const std::int64_t wantedEnd = std::min(startUs + lengthUs, src.durationUs);
+  const std::int64_t wantedEnd = std::min(window.endUs(), src.durationUs);
   if (!finished() && src.durationUs > 0 && !src.durationFromTail && reached + AV_TIME_BASE < wantedEnd) {
     ReportError("the source ends at " + std::to_string(reached / 1000) + " ms, before its stated end (" +
                 std::to_string(src.durationUs / 1000) + " ms): it is truncated or damaged" +
@@ -217,6 +216,11 @@ int RunCut(const ToolArgs& args) {
     ReportError(error);
     return 1;
   }
+  // Where the timestamps could not carry the cut the piece is still
+  // written; say what it rests on.
+  for (const std::string& note : {hasVideo ? video.assumption() : std::string(),
+                                  hasAudio ? audio.assumption() : std::string()})
+    if (!note.empty()) WriteStderr("ZantrelCore: note: " + note + "\n");
   progress.Finish();
   return 0;
 }

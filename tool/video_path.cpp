@@ -85,14 +85,14 @@ bool VideoPath::Init(AVFormatContext* in, int index, const AVCodec* encoder, Mux
   return true;
 }
 
-void VideoPath::SetWindow(std::int64_t baseUs, std::int64_t startUs, std::int64_t lengthUs) {
-  baseUs_ = baseUs;
-  startTs_ = av_rescale_q(baseUs + startUs, AV_TIME_BASE_Q, in_->time_base);
-  lengthUs_ = lengthUs;
+void VideoPath::SetWindow(const PieceWindow& window, std::int64_t fileStartUs, bool countsFrames) {
+  window_ = window;
+  clock_.emplace(in_, fileStartUs, countsFrames, frameTs_);
 }
 
 bool VideoPath::Decode(const AVPacket* pkt, std::string* error) {
   if (done_) return true;
+  if (pkt) clock_->Anchor(pkt);
   int err = avcodec_send_packet(dec_.get(), pkt);
   if (err < 0 && err != AVERROR_EOF) {
     ++decodeErrors_;  // a damaged packet: the decoder conceals what follows
@@ -113,33 +113,23 @@ bool VideoPath::Decode(const AVPacket* pkt, std::string* error) {
 }
 
 bool VideoPath::Handle(AVFrame* frame, std::string* error) {
-  std::int64_t ts = frame->best_effort_timestamp;
-  if (ts == AV_NOPTS_VALUE) ts = nextTs_ != AV_NOPTS_VALUE ? nextTs_ : startTs_;
-  const std::int64_t dur = frame->pkt_duration > 0 ? frame->pkt_duration : frameTs_;
-  nextTs_ = ts + dur;
-  reachedUs_ = std::max(reachedUs_, av_rescale_q(ts + dur, in_->time_base, AV_TIME_BASE_Q) - baseUs_);
-  if (!originKnown_) {
-    // The frame on screen at the start time is the one whose interval
-    // reaches past it; everything earlier was only decoded to get here.
-    if (ts + dur <= startTs_) return true;
-    originKnown_ = true;
-    originTs_ = ts;
-    originUs_ = av_rescale_q(ts, in_->time_base, AV_TIME_BASE_Q) - baseUs_;
-    endTs_ = ts + av_rescale_q(lengthUs_, AV_TIME_BASE_Q, in_->time_base);
-  }
-  if (ts < originTs_) return true;
-  if (ts >= endTs_) {
+  const std::int64_t t = clock_->TimeOf(frame);
+  reachedUs_ = std::max(reachedUs_, t + clock_->FrameUs(frame));
+  // Frames come out in display order, so the first one past the end ends
+  // the piece; those before the start were only decoded to get there.
+  if (window_.IsPast(t)) {
     done_ = true;
     return true;
   }
-  return Encode(frame, error);
+  if (!window_.Holds(t)) return true;
+  if (firstKeptUs_ < 0) firstKeptUs_ = t;
+  return Encode(frame, t, error);
 }
 
-bool VideoPath::Encode(AVFrame* frame, std::string* error) {
-  std::int64_t pts = av_rescale_q_rnd(frame->best_effort_timestamp == AV_NOPTS_VALUE
-                                          ? nextTs_ - originTs_ - frameTs_
-                                          : frame->best_effort_timestamp - originTs_,
-                                      in_->time_base, enc_->time_base,
+bool VideoPath::Encode(AVFrame* frame, std::int64_t tUs, std::string* error) {
+  // On the piece's timeline, as the audio is: a picture that comes a little
+  // after the cut keeps its distance from the sound.
+  std::int64_t pts = av_rescale_q_rnd(window_.PieceTime(tUs), AV_TIME_BASE_Q, enc_->time_base,
                                       static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
   // Encoders need strictly rising timestamps; a variable-rate source can
   // put two frames into one tick of the output rate.

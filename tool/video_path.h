@@ -1,12 +1,15 @@
 #pragma once
-// Decoding the source's video from the seek point, dropping the frames
-// before the cut, and encoding the kept ones with timestamps from 0.
+// Decoding the source's video from the seek point, keeping the frames the
+// piece's window holds and encoding them on the piece's own timeline.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "tool/args.h"
 #include "tool/av_handles.h"
+#include "tool/frame_clock.h"
 #include "tool/muxer.h"
+#include "tool/piece_window.h"
 
 namespace zantrel::tool {
 
@@ -17,10 +20,10 @@ class VideoPath {
   bool Init(AVFormatContext* in, int index, const AVCodec* encoder, Muxer* mux, int threads,
             int quality, std::string* error);
 
-  // The cut: the first frame kept is the one whose interval contains
-  // startUs (relative to the container start `baseUs`); the piece then lasts
-  // lengthUs from that frame's start.
-  void SetWindow(std::int64_t baseUs, std::int64_t startUs, std::int64_t lengthUs);
+  // The cut: frames are timed on the file's timeline (`fileStartUs` is the
+  // container's start time; `countsFrames` for AVI, see VideoClock) and kept
+  // when the window holds them; a kept frame at t is presented at t - S.
+  void SetWindow(const PieceWindow& window, std::int64_t fileStartUs, bool countsFrames);
 
   // Decodes one packet of this stream (null = end of input) and encodes what
   // falls in the window. False with a message on an encoder or muxer error;
@@ -29,16 +32,19 @@ class VideoPath {
   // Drains the encoder at the end.
   bool Finish(std::string* error);
 
-  bool originKnown() const { return originKnown_; }
-  std::int64_t originUs() const { return originUs_; }  // relative to baseUs
   bool done() const { return done_; }
-  std::int64_t reachedUs() const { return reachedUs_; }  // end of the last decoded frame
+  // End of the last decoded frame on the file's timeline (0 before any).
+  std::int64_t reachedUs() const { return reachedUs_; }
+  // Time of the first frame kept, or -1 before one is.
+  std::int64_t firstKeptUs() const { return firstKeptUs_; }
   std::int64_t framesWritten() const { return framesWritten_; }
   std::int64_t decodeErrors() const { return decodeErrors_; }
+  // What the frame clock had to assume (empty when the timestamps held).
+  std::string assumption() const { return clock_ ? clock_->assumption() : std::string(); }
 
  private:
   bool Handle(AVFrame* frame, std::string* error);
-  bool Encode(AVFrame* frame, std::string* error);
+  bool Encode(AVFrame* frame, std::int64_t tUs, std::string* error);
 
   AVStream* in_ = nullptr;
   AVStream* out_ = nullptr;
@@ -49,13 +55,10 @@ class VideoPath {
   PacketPtr encoded_ = MakePacket();
   int swsW_ = 0, swsH_ = 0, swsFmt_ = -1;
 
-  std::int64_t baseUs_ = 0;
-  std::int64_t startTs_ = 0;     // cut start in the input stream's time base
-  std::int64_t lengthUs_ = 0;
+  PieceWindow window_;
+  std::optional<VideoClock> clock_;
   std::int64_t frameTs_ = 1;     // one frame's duration in the input time base
-  std::int64_t nextTs_ = AV_NOPTS_VALUE;
-  bool originKnown_ = false;
-  std::int64_t originTs_ = 0, originUs_ = 0, endTs_ = 0;
+  std::int64_t firstKeptUs_ = -1;
   bool done_ = false;
   std::int64_t reachedUs_ = 0;
   std::int64_t lastOutPts_ = AV_NOPTS_VALUE;

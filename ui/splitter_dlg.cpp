@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QStandardPaths>
 
+#include "i18n/language.h"
 #include "i18n/qt/translate.h"
 #include "menubar/menu_wnd.h"
 #include "menubar/owner_draw_menu.h"
@@ -21,6 +22,7 @@
 #include "platform/qt/updown.h"
 #include "platform/qt/win_helpers.h"
 #include "res/dialogs.h"
+#include "res/menus.h"
 #include "skin/skin_settings.h"
 #include "ui/about_dlg.h"
 #include "ui/split_done_dlg.h"
@@ -132,7 +134,7 @@ bool CSplitterDlg::OnInitDialog() {
 
   win::SetDlgItemText(this, 1014, DefaultOutputFolder());
 
-  m_menuBar = new CMenuWnd(this, &m_nSkin);
+  m_menuBar = new CMenuWnd(this, res::LoadMainMenu(), ProgramDir(), &m_nSkin);
   dlg::SetControlId(m_menuBar, 1001);
   win::MoveWindow(m_menuBar, 13, 0, 300, 20);
   m_menuBar->show();
@@ -210,6 +212,7 @@ void CSplitterDlg::OnDrawItem(int ctlId, DRAWITEMSTRUCT& d) {
 }
 
 std::string CSplitterDlg::ToolDir() const { return zantrel::GetModuleDir(); }
+std::string CSplitterDlg::ProgramDir() const { return zantrel::GetModuleDir(); }
 
 void CSplitterDlg::OnStop() {
   // Stop stays disabled: a running job cannot be cancelled.
@@ -219,7 +222,16 @@ void CSplitterDlg::OnHomePage() { OpenWithDesktop(zantrel::GetModuleDir() + "hom
 
 void CSplitterDlg::OnAbout() { RunAboutDialog(); }
 
-// The language menu arrives with the language list; until then the commands
-// have no entries to choose.
-void CSplitterDlg::OnLanguage(int) {}
-void CSplitterDlg::OnAutoSelectLanguage() {}
+void CSplitterDlg::OnLanguage(int id) {
+  // Only items built from the list send these; a command without an entry
+  // (none in the list, or the bar not there) chooses nothing.
+  if (!g_pMenuWnd || !g_pMenuWnd->HasLanguage(id)) return;
+  SetLanguage(ProgramDir(), g_pMenuWnd->GetLanguageName(id));
+  // The labels showing the duration, the slider position and the job's
+  // state hold live values, which a translation would overwrite.
+  TranslateDialog(this, res::IDD_SPLITTER_DIALOG, {1003, 1006, 1022});
+  g_pMenuWnd->RefreshMenuTexts();
+}
+
+// The first language of the list, whatever is current.
+void CSplitterDlg::OnAutoSelectLanguage() { OnLanguage(2000); }

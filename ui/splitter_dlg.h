@@ -95,6 +95,9 @@ class CSplitterDlg : public CDialogBase {
 
   // Where the cutting tool is looked up first: the program folder.
   virtual std::string ToolDir() const;
+  // The program folder, where the language list, the language files and
+  // lang_set.ini live.
+  virtual std::string ProgramDir() const;
 
   // State shared with the split plan, the job and the player.
   int m_nSkin;

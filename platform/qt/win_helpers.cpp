@@ -18,6 +18,13 @@ namespace win {
 namespace {
 QString ToQ(const std::string& bytes) { return QString::fromStdString(zantrel::ToUtf8(bytes)); }
 std::string FromQ(const QString& s) { return zantrel::FromUtf8(s.toStdString()); }
+
+// A picture or icon static shows its image; a text given to it is kept but
+// never replaces the image.
+bool IsPicture(const QWidget* w) {
+  return qobject_cast<const QLabel*>(w) &&
+         (w->property("winStyle").toUInt() & (dlg::kBitmap | dlg::kIcon)) != 0;
+}
 }  // namespace
 
 QWidget* GetDlgItem(QWidget* parent, int id) {
@@ -32,6 +39,7 @@ QWidget* GetDlgItem(QWidget* parent, int id) {
 std::string GetWindowText(const QWidget* w) {
   if (!w) return {};
   if (auto* e = qobject_cast<const QLineEdit*>(w)) return FromQ(e->text());
+  if (IsPicture(w)) return FromQ(w->property("windowText").toString());
   if (auto* l = qobject_cast<const QLabel*>(w)) return FromQ(l->text());
   if (auto* b = qobject_cast<const QAbstractButton*>(w)) return FromQ(b->text());
   if (auto* g = qobject_cast<const QGroupBox*>(w)) return FromQ(g->title());
@@ -44,6 +52,8 @@ void SetWindowText(QWidget* w, const std::string& text) {
   const QString q = ToQ(text);
   if (auto* e = qobject_cast<QLineEdit*>(w)) {
     e->setText(q);
+  } else if (IsPicture(w)) {
+    w->setProperty("windowText", q);
   } else if (auto* l = qobject_cast<QLabel*>(w)) {
     l->setText(q);
   } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {

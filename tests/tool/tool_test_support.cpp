@@ -23,6 +23,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
 }
 
 extern char** environ;
@@ -33,8 +34,8 @@ namespace {
 // Frame N shows N in binary: bit i is block i (left to right) of the top
 // half, white for 1; the bottom half is grey. Big blocks survive any of the
 // lossy codecs at these sizes.
-std::string BarcodeFilter(const std::string& size) {
-  return "color=c=gray:s=" + size + ":r=25:d=6,format=yuv420p,"
+std::string BarcodeFilter(const std::string& size, const std::string& rate = "25", int seconds = 6) {
+  return "color=c=gray:s=" + size + ":r=" + rate + ":d=" + std::to_string(seconds) + ",format=yuv420p,"
          "geq=lum='if(lt(Y\\,H/2)\\,16+219*mod(floor(N/pow(2\\,floor(X*8/W)))\\,2)\\,128)':cb=128:cr=128";
 }
 
@@ -165,6 +166,37 @@ const Clip& GetClip(const std::string& name) {
   return made.emplace(name, clip).first->second;
 }
 
+const Clip& GetRecipeClip(const ClipRecipe& recipe) {
+  static TempDir dir;
+  static std::map<std::string, Clip> made;
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  auto it = made.find(recipe.name);
+  if (it != made.end()) return it->second;
+  Clip clip{recipe.name, dir.File(recipe.name + "." + recipe.ext), recipe.ext};
+  const bool audio = !recipe.audioArgs.empty();
+  std::vector<std::string> args;
+  if (audio) {
+    // The sound runs the whole clip, the pictures from videoOffset on.
+    args = {"-f", "lavfi", "-i",
+            "aevalsrc=exprs='if(between(mod(t\\,1)\\,0.5\\,0.6)\\,0.8*sin(2*PI*1000*t)\\,0)':s=44100:d=" +
+                std::to_string(recipe.seconds)};
+  }
+  char offset[32];
+  std::snprintf(offset, sizeof offset, "%.3f", recipe.videoOffset);
+  if (recipe.videoOffset > 0) args.insert(args.end(), {"-itsoffset", offset});
+  args.insert(args.end(), {"-f", "lavfi", "-i",
+                           BarcodeFilter(recipe.size, recipe.rate,
+                                         recipe.seconds - static_cast<int>(std::ceil(recipe.videoOffset)))});
+  args.insert(args.end(), {"-map", audio ? "1:v" : "0:v"});
+  if (audio) args.insert(args.end(), {"-map", "0:a"});
+  args.insert(args.end(), recipe.videoArgs.begin(), recipe.videoArgs.end());
+  args.insert(args.end(), recipe.audioArgs.begin(), recipe.audioArgs.end());
+  args.push_back(clip.path);
+  if (!RunFfmpeg(args)) clip.path.clear();
+  return made.emplace(recipe.name, clip).first->second;
+}
+
 ToolProcess::ToolProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
   Spawned s = Spawn(ZANTREL_BIN_DIR "/ZantrelCore", args, extraEnv, false);
   pid_ = s.pid;
@@ -276,7 +308,20 @@ struct FormatClose {
 
 }  // namespace
 
-PieceFacts ReadPiece(const std::string& path) {
+std::size_t FirstFrameAtOrAfter(const PieceFacts& source, double seconds) {
+  std::size_t i = 0;
+  while (i < source.frameTimes.size() && source.frameTimes[i] < seconds - 1e-6) ++i;
+  return i;
+}
+
+double ThumbDistance(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+  if (a.size() != b.size() || a.empty()) return 255;
+  double sum = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) sum += std::abs(int(a[i]) - int(b[i]));
+  return sum / a.size();
+}
+
+PieceFacts ReadPiece(const std::string& path, bool withThumbs) {
   PieceFacts facts;
   AVFormatContext* raw = nullptr;
   if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return facts;
@@ -301,23 +346,47 @@ PieceFacts ReadPiece(const std::string& path) {
     sf->channels = par->ch_layout.nb_channels;
     sf->width = par->width;
     sf->height = par->height;
+    sf->frameSize = par->frame_size;
   };
   openDec(vi, &vdec, &facts.video);
   openDec(ai, &adec, &facts.audio);
   AVPacket* pkt = av_packet_alloc();
   AVFrame* frame = av_frame_alloc();
   double vFirst = 1e18, vEnd = -1e18, aFirst = 1e18, aEnd = -1e18;
+  const double fileStart = fc->start_time == AV_NOPTS_VALUE ? 0 : fc->start_time / double(AV_TIME_BASE);
+  facts.fileStartSeconds = fileStart;
+  const bool countsFrames = std::string(fc->iformat->name) == "avi";
+  double aviFps = 25;
+  if (countsFrames && vi >= 0) {
+    const AVRational r = fc->streams[vi]->r_frame_rate;
+    if (r.num > 0 && r.den > 0) aviFps = av_q2d(r);
+  }
   int quietSamples = 0;
   auto receive = [&](AVCodecContext* dec, bool video, AVRational tb) {
     while (avcodec_receive_frame(dec, frame) >= 0) {
       double t = frame->best_effort_timestamp == AV_NOPTS_VALUE ? 0 : frame->best_effort_timestamp * av_q2d(tb);
       if (video) {
+        facts.frameTimes.push_back(countsFrames ? facts.frameIndices.size() / aviFps : t - fileStart);
         facts.frameIndices.push_back(ReadBarcode(frame));
+        if (withThumbs) {
+          constexpr int kW = 32, kH = 18;
+          std::vector<std::uint8_t> thumb(kW * kH);
+          SwsContext* sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                                           kW, kH, AV_PIX_FMT_GRAY8, SWS_AREA, nullptr, nullptr, nullptr);
+          if (sws) {
+            std::uint8_t* dst[1] = {thumb.data()};
+            int stride[1] = {kW};
+            sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, stride);
+            sws_freeContext(sws);
+          }
+          facts.thumbs.push_back(std::move(thumb));
+        }
         double d = frame->pkt_duration > 0 ? frame->pkt_duration * av_q2d(tb) : 0.04;
         vFirst = std::min(vFirst, t);
         vEnd = std::max(vEnd, t + d);
       } else {
         TrackBeeps(frame, t, &quietSamples, &facts.beepOnsets);
+        facts.audio.decodedSeconds += double(frame->nb_samples) / frame->sample_rate;
         aFirst = std::min(aFirst, t);
         aEnd = std::max(aEnd, t + double(frame->nb_samples) / frame->sample_rate);
       }

@@ -34,6 +34,25 @@ struct Clip {
   std::string ext;     // "flv", "mp4", "3gp", "avi"
 };
 const Clip& GetClip(const std::string& name);
+
+// A barcoded clip made to order, for the partition tests: `seconds` long at
+// `rate` (an ffmpeg rate: "25", "14.99", "30000/1001"), video `size`,
+// `videoArgs`/`audioArgs` for the encoders (no audio when audioArgs is
+// empty), the video starting `videoOffset` seconds after the audio. Its
+// sound beeps (1 kHz) during 0.5..0.6 of every second, so a piece of a
+// second or more holds a whole beep away from its edges.
+struct ClipRecipe {
+  std::string name;
+  std::string ext;
+  std::string size = "160x120";
+  std::string rate = "25";
+  int seconds = 7;
+  std::vector<std::string> videoArgs;
+  std::vector<std::string> audioArgs;
+  double videoOffset = 0;
+};
+// Made once per test run in the shared folder; an empty path when ffmpeg failed.
+const Clip& GetRecipeClip(const ClipRecipe& recipe);
 // Runs the ffmpeg CLI with the arguments; true on exit 0.
 bool RunFfmpeg(const std::vector<std::string>& args);
 
@@ -79,6 +98,8 @@ struct StreamFacts {
   int width = 0, height = 0;
   double startSeconds = 0;
   double durationSeconds = 0;  // from decoded frames: last end - first start
+  double decodedSeconds = 0;   // audio: decoded samples over the rate
+  int frameSize = 0;           // audio: samples per coded frame (0 when the codec does not say)
 };
 
 struct PieceFacts {
@@ -86,12 +107,25 @@ struct PieceFacts {
   std::string format;
   StreamFacts video, audio;
   std::vector<int> frameIndices;  // the barcode of each decoded picture, in order
+  // Each decoded picture's time on the file's timeline (0 = the container's
+  // start), in seconds; in AVI, whose timing is by frame count, its display
+  // index over the frame rate.
+  std::vector<double> frameTimes;
+  double fileStartSeconds = 0;  // the container's start time (beepOnsets are not shifted by it)
+  // Each picture scaled to 32x18 grey, for media without barcodes; filled
+  // only when asked for.
+  std::vector<std::vector<std::uint8_t>> thumbs;
   // Times at which the clips' beep (the first 0.1 s of every second of the
   // source) starts in the decoded audio.
   std::vector<double> beepOnsets;
 };
 // Decodes a whole file. frameIndices holds -1 for unreadable barcodes.
-PieceFacts ReadPiece(const std::string& path);
+PieceFacts ReadPiece(const std::string& path, bool withThumbs = false);
+// The index of the source's first picture at or after `seconds` on the
+// file's timeline (frameTimes.size() when there is none).
+std::size_t FirstFrameAtOrAfter(const PieceFacts& source, double seconds);
+// Mean absolute difference of two thumbs (255 when their sizes differ).
+double ThumbDistance(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

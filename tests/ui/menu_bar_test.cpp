@@ -2,22 +2,29 @@
 // synthetic pointer and key events, delivered through the window system so
 // that an open popup receives them the way it would on a desktop.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "i18n/language.h"
 #include "menubar/menu_msg_filter.h"
 #include "menubar/menu_wnd.h"
 #include "menubar/owner_draw_menu.h"
 #include "menubar/popup_menu_wnd.h"
+#include "platform/codepage.h"
 #include "platform/qt/device_context.h"
+#include "platform/qt/gdi_font.h"
 #include "tests/ui/test_dialog.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 using Step = std::function<void()>;
@@ -306,43 +313,51 @@ TEST(MenuBar, BarPointerClearsWhenTheBarGoes) {
   EXPECT_EQ(g_pMenuWnd, nullptr);
 }
 
-TEST(MenuBar, NewTextsKeepTheCellsAndFreshRecordsCarryThem) {
-  Bar b;
-  std::vector<int> widths;
-  for (int i = 0; i < 4; ++i) widths.push_back(b.bar->Cell(i).nWidth);
-  zantrel::CMenu& menu = b.bar->Menu();
-  menu.ModifyMenu(0, zantrel::MF_BYPOSITION, 0, "File(&F)");
-  zantrel::CMenu* file = menu.GetSubMenu(0);
-  file->ModifyMenu(0, zantrel::MF_BYPOSITION, 32778, "Add file");
-  const std::size_t records = g_vecMenuItemData.size();
-  b.bar->RefreshMenuTexts();
-  EXPECT_EQ(b.bar->Cell(0).strText, "File(&F)");
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(b.bar->Cell(i).nWidth, widths[static_cast<std::size_t>(i)]);
-  EXPECT_EQ(g_vecMenuItemData.size(), records + 13);  // one per popup item
-  const auto* rec = reinterpret_cast<const MenuItemData*>(file->GetItemData(0, zantrel::MF_BYPOSITION));
-  EXPECT_EQ(rec->strText, "Add file");
-  EXPECT_EQ(rec->nID, 32778u);
-}
-
-TEST(MenuBar, PopupItemsKeepTheirColoursUnderADarkDesktopPalette) {
-  Bar b;
-  const QPalette saved = QApplication::palette();
-  QPalette dark(QColor(30, 30, 30));
-  dark.setColor(QPalette::WindowText, Qt::white);
-  dark.setColor(QPalette::Text, Qt::white);
-  dark.setColor(QPalette::ButtonText, Qt::white);
-  QApplication::setPalette(dark);
-  CPopupMenuWnd popup(*b.bar->Menu().GetSubMenu(0), &b.d);
-  const QImage img = popup.grab().toImage();
-  QApplication::setPalette(saved);
-  const QRect item = popup.ItemRect(0);
-  EXPECT_EQ(img.pixelColor(item.left() + 30, item.top() + 1), QColor(255, 255, 255));
-  EXPECT_EQ(img.pixelColor(item.left() + 5, item.top() + 1), QColor(202, 212, 224));
-  int darkest = 255;
-  for (int y = item.top(); y <= item.bottom(); ++y)
-    for (int x = item.left() + 24; x <= item.right(); ++x)
-      darkest = std::min(darkest, qGray(img.pixel(x, y)));
-  EXPECT_LT(darkest, 40);  // black text on white
+// Every shipped language, started in each and switched to each other: the
+// cells keep the widths laid out at start, the texts change, and no text
+// drawn in the bar's font is wider than its cell.
+TEST(MenuBar, LanguageSwitchKeepsCellWidthsAndClipsNoText) {
+  char tmpl[] = "/tmp/zantrel-menubar-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const fs::path dir = tmpl;
+  const fs::path data = fs::path(ZANTREL_SOURCE_DIR) / "res" / "data";
+  fs::copy(data / "Language", dir / "Language", fs::copy_options::recursive);
+  fs::copy_file(data / "ZantrelLang.lst", dir / "ZantrelLang.lst");
+  TestDlg::programDir = dir.string() + "/";
+  CFont font;
+  font.CreateFont(12, 0, 0, 0, 400, 0, 0, 0, 1, 2, 1, 0, 0, "宋体");
+  const QFontMetrics fm(font.GetQFont());
+  const std::vector<std::string> langs = {"Chinese_Simplified", "English", "Chinese_Traditional"};
+  for (const std::string& start : langs) {
+    SetLanguage(TestDlg::programDir, start);
+    Bar b;
+    ASSERT_EQ(b.bar->Languages().size(), langs.size());
+    std::vector<int> widths;
+    for (int i = 0; i < 4; ++i) widths.push_back(b.bar->Cell(i).nWidth);
+    for (std::size_t k = 0; k < langs.size(); ++k) {
+      const std::size_t records = g_vecMenuItemData.size();
+      b.d.OnCommand(static_cast<int>(2000 + k));
+      EXPECT_EQ(GetCurrentLanguage(), langs[k]);
+      std::size_t items = 0;
+      for (int i = 0; i < 4; ++i) items += b.bar->Menu().GetSubMenu(i)->GetMenuItemCount();
+      EXPECT_EQ(g_vecMenuItemData.size(), records + items);  // fresh records, old ones kept
+      for (int i = 0; i < 4; ++i) {
+        const MenuBarItem& cell = b.bar->Cell(i);
+        EXPECT_EQ(cell.nWidth, widths[static_cast<std::size_t>(i)]);
+        std::string text;
+        b.bar->Menu().GetMenuString(i, text, zantrel::MF_BYPOSITION);
+        EXPECT_EQ(cell.strText, text);
+        int u = 0;
+        const QString shown = CDC::StripPrefixes(QString::fromStdString(zantrel::ToUtf8(text)), &u);
+        EXPECT_LE(fm.horizontalAdvance(shown), cell.nWidth)
+            << start << " -> " << langs[k] << ": " << text;
+      }
+    }
+  }
+  TestDlg::programDir.clear();
+  g_strLanguageFile.clear();
+  g_strLanguage.clear();
+  fs::remove_all(dir);
 }
 
 namespace {

@@ -262,4 +262,8 @@ TEST(OwnerDrawItems, ConversionKeepsIdsAndEveryRecordStaysValid) {
   EXPECT_EQ(first->strText, "添加文件");
   const auto* fresh = reinterpret_cast<const MenuItemData*>(popup->GetItemData(0, zantrel::MF_BYPOSITION));
   EXPECT_EQ(fresh->strText, "Add file");
+  // An item that was not given a new text keeps the one its record held.
+  const auto* kept = reinterpret_cast<const MenuItemData*>(popup->GetItemData(2, zantrel::MF_BYPOSITION));
+  EXPECT_EQ(kept->strText, "退出程序");
+  EXPECT_EQ(kept->nID, 57665u);
 }

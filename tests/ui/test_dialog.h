@@ -38,6 +38,12 @@ class TestDlg : public CSplitterDlg {
     opened.push_back(what);
     return true;
   }
+  // The program folder as the language code sees it: a test's own folder
+  // when one is named, so that nothing is written beside the real program.
+  std::string ProgramDir() const override {
+    return programDir.empty() ? CSplitterDlg::ProgramDir() : programDir;
+  }
+  static inline std::string programDir;
   std::string ToolDir() const override { return toolDir.empty() ? CSplitterDlg::ToolDir() : toolDir; }
   void OnTimer(int id) override {
     ++timerTicks[id];
