@@ -379,6 +379,15 @@ QImage WithPopup(Bar& b) {
 // Pictures for people, not checks: run with
 //   ZANTREL_SHOTS=<folder> ui_tests --gtest_also_run_disabled_tests --gtest_filter='*MenuShots*'
 TEST(MenuBar, DISABLED_MenuShots) {
+  // The shipped languages, Simplified Chinese current.
+  char tmpl[] = "/tmp/zantrel-menushots-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const fs::path dir = tmpl;
+  const fs::path data = fs::path(ZANTREL_SOURCE_DIR) / "res" / "data";
+  fs::copy(data / "Language", dir / "Language", fs::copy_options::recursive);
+  fs::copy_file(data / "ZantrelLang.lst", dir / "ZantrelLang.lst");
+  TestDlg::programDir = dir.string() + "/";
+  SetLanguage(TestDlg::programDir, "Chinese_Simplified");
   Bar b;
   b.d.m_nSkin = 2;
   const char* names[] = {"menu-file.png", "menu-skin.png", "menu-language.png", "menu-help.png"};
@@ -397,4 +406,8 @@ TEST(MenuBar, DISABLED_MenuShots) {
         },
     });
   }
+  TestDlg::programDir.clear();
+  g_strLanguageFile.clear();
+  g_strLanguage.clear();
+  fs::remove_all(dir);
 }
