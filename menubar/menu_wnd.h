@@ -17,7 +17,12 @@
 // Tracking (a popup open inside TrackPopup; its cell pressed) and Switching
 // (the open popup closing, m_nPendingPopup naming the next cell, already
 // pressed). Exactly one popup is open at a time; a switch closes the open one
-// and the TrackPopup loop opens the next, never a nested run.
+// and the TrackPopup loop opens the next, never a nested run; a press on
+// another cell switches the same way as a move onto it. When a popup run
+// ends, however it ended (a choice, keys, a click elsewhere, a press on its
+// cell), the cells follow the pointer's last position, so the next press on
+// a cell opens it. A press on the bar outside every cell with no popup open
+// leaves the bar idle with nothing pending.
 //
 // The bar owns its menu (`m_menu`): menu 141 as loaded from the resources,
 // translated on construction, the language list's items appended to the
