@@ -32,7 +32,9 @@ void CSplitDoneDlg::OnViewOutput() {
 void CSplitDoneDlg::OnContinueSplit() {
   OnOK();
   Quit();
-  // A fresh instance starts with a clean state while this one ends.
+  // A fresh instance starts with a clean state while this one ends; it
+  // starts only after this one's settings are on disk.
+  if (m_beforeRestart) m_beforeRestart();
   StartProgram(zantrel::GetModuleDir() + "Zantrel");
 }
 

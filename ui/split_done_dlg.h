@@ -2,6 +2,7 @@
 // The completion dialog, dialog 142: shows the source name and offers to
 // open the output folder or to start afresh; both end the program. Escape
 // and the close box return to the main dialog. UI thread.
+#include <functional>
 #include <string>
 
 #include "platform/qt/dialog_base.h"
@@ -10,6 +11,10 @@ class CSplitDoneDlg : public CDialogBase {
   Q_OBJECT
  public:
   CSplitDoneDlg(std::string sourceName, std::string outputDir, QWidget* parent);
+
+  // Runs right before the fresh instance is started (the owner saves its
+  // settings there, so the new instance reads them).
+  void SetBeforeRestart(std::function<void()> f) { m_beforeRestart = std::move(f); }
 
   void OnCommand(int id) override;
   void OnViewOutput();     // 1001
@@ -25,4 +30,5 @@ class CSplitDoneDlg : public CDialogBase {
  private:
   std::string m_strSourceName;
   std::string m_strOutputDir;
+  std::function<void()> m_beforeRestart;
 };

@@ -27,6 +27,7 @@
 #include "ui/about_dlg.h"
 #include "ui/split_done_dlg.h"
 #include "ui/split_point_bar.h"
+#include "ui/transparent_slider.h"
 
 namespace {
 struct CommandEntry {
@@ -73,7 +74,7 @@ CSplitterDlg::CSplitterDlg(int nSkin, QWidget* parent)
 
 CSplitterDlg::~CSplitterDlg() {
   m_pPlayer.reset();
-  SaveSkinSettings(zantrel::GetModuleDir() + "skin.ini", m_nSkin);
+  SaveSkinChoice();
   // Jobs still running end here: each stops its current run and its worker
   // before the window they report to goes away.
   m_pSplitTask = nullptr;
@@ -92,6 +93,11 @@ void CSplitterDlg::OnCommand(int id) {
     return;
   }
   CDialogBase::OnCommand(id);
+}
+
+QWidget* CSplitterDlg::CreateControl(const dlg::ControlTemplate& c) {
+  if (c.id == 1002) return new CTransparentSliderCtrl(this);
+  return nullptr;
 }
 
 int CSplitterDlg::OnCreate() {
@@ -182,6 +188,9 @@ std::string CSplitterDlg::PromptOutputFolder() { return win::BrowseForFolder(thi
 
 void CSplitterDlg::RunSplitDoneDialog() {
   CSplitDoneDlg done(m_strSourceName, m_strOutputDir, nullptr);
+  // The new instance reads skin.ini as it starts: it must find this run's
+  // choice there, not wait for this dialog's destruction.
+  done.SetBeforeRestart([this] { SaveSkinChoice(); });
   done.DoModal();
 }
 

@@ -62,6 +62,9 @@ class CSplitterDlg : public CDialogBase {
   void OnSkinCorona();
   void OnSkinXpArgent();
   void OnSkinFuture();
+  // Writes the skin choice to skin.ini (only a known skin number is
+  // written); the dialog's destruction and a restart call it.
+  void SaveSkinChoice();
   void OnLanguage(int id);
   void OnAutoSelectLanguage();
   // The slider moved (WM_HSCROLL from 1002).
@@ -111,7 +114,7 @@ class CSplitterDlg : public CDialogBase {
 
   CShockwaveFlash m_flash;
   std::unique_ptr<CFlashPlayer> m_pPlayer;
-  CTrackbar* m_slider = nullptr;      // 1002
+  CTrackbar* m_slider = nullptr;      // 1002, a CTransparentSliderCtrl
   QLabel* m_posLabel = nullptr;       // 1006
   CUpDownCtrl* m_spin = nullptr;      // 1011
   QListWidget* m_list = nullptr;      // 1013
@@ -127,6 +130,8 @@ class CSplitterDlg : public CDialogBase {
   CCopyDataReceiver* m_copyData = nullptr;
 
  protected:
+  // Trackbar 1002 is the transparent position slider.
+  QWidget* CreateControl(const dlg::ControlTemplate& c) override;
   int OnCreate() override;
   bool OnInitDialog() override;
   void OnTimer(int id) override;

@@ -1,4 +1,5 @@
-// The main dialog: the skin commands.
+// The main dialog: the skin commands and the saved skin choice.
+#include "platform/module.h"
 #include "skin/qt/skin_engine.h"
 #include "skin/skin_settings.h"
 #include "ui/splitter_dlg.h"
@@ -6,7 +7,7 @@
 namespace {
 void LoadSkin(int& nSkin, int number) {
   SkinLoadFromResource(SkinResourceName(number), kSkinResourceType);
-  nSkin = number;  // saved only when the dialog goes
+  nSkin = number;  // saved only when the dialog goes (or before a restart)
 }
 }  // namespace
 
@@ -15,3 +16,7 @@ void CSplitterDlg::OnSkinDevior() { LoadSkin(m_nSkin, 2); }
 void CSplitterDlg::OnSkinCorona() { LoadSkin(m_nSkin, 3); }
 void CSplitterDlg::OnSkinXpArgent() { LoadSkin(m_nSkin, 4); }
 void CSplitterDlg::OnSkinFuture() { LoadSkin(m_nSkin, 5); }
+
+void CSplitterDlg::SaveSkinChoice() {
+  SaveSkinSettings(zantrel::GetModuleDir() + "skin.ini", m_nSkin);
+}

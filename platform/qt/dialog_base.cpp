@@ -27,7 +27,8 @@ CDialogBase::~CDialogBase() {
 bool CDialogBase::Create() {
   if (m_bCreated) return true;
   m_bCreated = true;
-  dlg::CreateControls(this, m_template);
+  dlg::CreateControls(this, m_template,
+                      [this](QWidget*, const dlg::ControlTemplate& c) { return CreateControl(c); });
   RouteButtons();
   if (OnCreate() == -1) return false;
   OnInitDialog();

@@ -51,6 +51,10 @@ class CDialogBase : public QDialog, public IParentBackgroundPainter {
   bool PaintChildBackground(QPainter& painter, QWidget* child) override;
 
  protected:
+  // The widget for a template control in place of the standard one (the
+  // dialog's own control class); nullptr keeps the standard widget. Called
+  // by Create for each control, in template order; the dialog owns it.
+  virtual QWidget* CreateControl(const dlg::ControlTemplate&) { return nullptr; }
   virtual int OnCreate() { return 0; }
   virtual bool OnInitDialog() { return true; }
   virtual void OnTimer(int /*id*/) {}

@@ -54,7 +54,11 @@ const char* WinClassName(Cls c) {
   return "";
 }
 
-QWidget* MakeControl(QWidget* parent, const ControlTemplate& c) {
+QWidget* MakeControl(QWidget* parent, const ControlTemplate& c, const ControlFactory& factory) {
+  if (QWidget* own = factory ? factory(parent, c) : nullptr) {
+    if (auto* t = qobject_cast<CTrackbar*>(own)) t->SetTicksBoth(c.style & kTicksBoth);
+    return own;
+  }
   const QString text = QString::fromUtf8(c.text ? c.text : "");
   switch (c.cls) {
     case Cls::Static: {
@@ -121,11 +125,12 @@ QWidget* MakeControl(QWidget* parent, const ControlTemplate& c) {
 }
 }  // namespace
 
-std::vector<QWidget*> CreateControls(QWidget* parent, const DialogTemplate& t) {
+std::vector<QWidget*> CreateControls(QWidget* parent, const DialogTemplate& t,
+                                     const ControlFactory& factory) {
   std::vector<QWidget*> made;
   QWidget* previous = nullptr;
   for (const ControlTemplate& c : t.controls) {
-    QWidget* w = MakeControl(parent, c);
+    QWidget* w = MakeControl(parent, c, factory);
     SetControlId(w, c.id);
     w->setProperty("winClass", QString::fromLatin1(WinClassName(c.cls)));
     w->setProperty("winStyle", static_cast<uint>(c.style));

@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,10 +65,16 @@ struct DialogTemplate {
   std::vector<ControlTemplate> controls;
 };
 
+// Makes the widget for one control in place of the standard one (a dialog's
+// own control class, as subclassing a control does); nullptr for the
+// standard widget. A replacement for a trackbar must derive from CTrackbar.
+using ControlFactory = std::function<QWidget*(QWidget* parent, const ControlTemplate& c)>;
+
 // Creates the template's controls as children of `parent`, in template
 // order; each gets its control ID (property "ctrlId", objectName = the ID in
 // decimal) and its pixel rectangle. Returns them in that order.
-std::vector<QWidget*> CreateControls(QWidget* parent, const DialogTemplate& t);
+std::vector<QWidget*> CreateControls(QWidget* parent, const DialogTemplate& t,
+                                     const ControlFactory& factory = {});
 
 // Control ID of a child, -1 when it has none.
 int ControlId(const QWidget* w);

@@ -7,17 +7,18 @@
 #include <algorithm>
 
 namespace {
-// Classic 3D control colours. None is pure black: pure black is reserved
-// for the ticks (see PaintTicks).
-const QColor kHighlight(255, 255, 255);
-const QColor kLight(227, 227, 227);
-const QColor kFace(232, 232, 232);
-const QColor kFaceDisabled(248, 248, 248);
-const QColor kFacePressed(225, 230, 240);
-const QColor kShadow(160, 160, 160);
-const QColor kDarkShadow(105, 105, 105);
-const QColor kFocus(90, 90, 90);
 const QColor kTick(0, 0, 0);
+
+// The 3D colours come from the palette, so a skin restyles the slider. Pure
+// black is reserved for the ticks (see PaintTicks): a palette colour that is
+// pure black is drawn one step lighter.
+QColor Shade(const QWidget& w, QPalette::ColorRole role,
+             QPalette::ColorGroup group = QPalette::Active) {
+  QColor c = w.palette().color(group, role);
+  if (c.red() == 0 && c.green() == 0 && c.blue() == 0) c = QColor(1, 1, 1);
+  c.setAlpha(255);
+  return c;
+}
 
 constexpr int kFirstRepeatMs = 400;  // like a held scroll-bar arrow
 constexpr int kRepeatMs = 100;
@@ -105,7 +106,7 @@ QSize CTrackbar::minimumSizeHint() const {
   return QSize(2 * kInset + 1, 8 + 2 * (kEndTickLength + 3));
 }
 
-void CTrackbar::PaintChannelBackground(QPainter&) {}
+void CTrackbar::PaintChannelBackground(QImage&) {}
 
 void CTrackbar::PaintTicks(QPainter& p) {
   const int top = TopTickBottom();
@@ -125,16 +126,20 @@ void CTrackbar::PaintChannel(QPainter& p) {
   // light on the bottom and right, a white well inside.
   const QRect c = ChannelRect();
   if (c.width() < 4) return;
+  const QColor highlight = Shade(*this, QPalette::Light);
+  const QColor light = Shade(*this, QPalette::Midlight);
+  const QColor shadow = Shade(*this, QPalette::Mid);
+  const QColor darkShadow = Shade(*this, QPalette::Dark);
   const int l = c.left(), r = c.right(), t = c.top(), b = c.bottom();
-  p.fillRect(c.adjusted(1, 1, -1, -1), kHighlight);
-  HLine(p, l, r - 1, t, kShadow);
-  VLine(p, l, t, b - 1, kShadow);
-  HLine(p, l + 1, r - 2, t + 1, kDarkShadow);
-  VLine(p, l + 1, t + 1, b - 2, kDarkShadow);
-  HLine(p, l, r, b, kHighlight);
-  VLine(p, r, t, b, kHighlight);
-  HLine(p, l + 1, r - 1, b - 1, kLight);
-  VLine(p, r - 1, t + 1, b - 1, kLight);
+  p.fillRect(c.adjusted(1, 1, -1, -1), highlight);
+  HLine(p, l, r - 1, t, shadow);
+  VLine(p, l, t, b - 1, shadow);
+  HLine(p, l + 1, r - 2, t + 1, darkShadow);
+  VLine(p, l + 1, t + 1, b - 2, darkShadow);
+  HLine(p, l, r, b, highlight);
+  VLine(p, r, t, b, highlight);
+  HLine(p, l + 1, r - 1, b - 1, light);
+  VLine(p, r - 1, t + 1, b - 1, light);
 }
 
 void CTrackbar::PaintThumb(QPainter& p) {
@@ -145,34 +150,53 @@ void CTrackbar::PaintThumb(QPainter& p) {
   const QRect r = ThumbRect();
   const int half = r.width() / 2;
   const int c = r.left() + half;
-  const QColor face = !isEnabled() ? kFaceDisabled : isSliderDown() ? kFacePressed : kFace;
+  const QColor highlight = Shade(*this, QPalette::Light);
+  const QColor shadow = Shade(*this, QPalette::Mid);
+  const QColor darkShadow = Shade(*this, QPalette::Dark);
+  const QColor face = !isEnabled()    ? Shade(*this, QPalette::Button, QPalette::Disabled)
+                      : isSliderDown() ? Shade(*this, QPalette::Button).darker(110)
+                                       : Shade(*this, QPalette::Button);
   for (int y = r.top(); y <= r.bottom(); ++y) {
     const int hw = std::min({half, y - r.top(), r.bottom() - y});
     const int xl = c - hw, xr = c + hw;
     HLine(p, xl, xr, y, face);
-    p.fillRect(QRect(xl, y, 1, 1), kShadow);
+    p.fillRect(QRect(xl, y, 1, 1), shadow);
     if (xr - xl >= 3) {
-      p.fillRect(QRect(xl + 1, y, 1, 1), kHighlight);
-      p.fillRect(QRect(xr - 1, y, 1, 1), kShadow);
+      p.fillRect(QRect(xl + 1, y, 1, 1), highlight);
+      p.fillRect(QRect(xr - 1, y, 1, 1), shadow);
     }
-    if (xr > xl) p.fillRect(QRect(xr, y, 1, 1), kDarkShadow);
+    if (xr > xl) p.fillRect(QRect(xr, y, 1, 1), darkShadow);
   }
 }
 
 void CTrackbar::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  PaintChannelBackground(p);
-  PaintTicks(p);
-  PaintChannel(p);
-  PaintThumb(p);
-  if (hasFocus()) {
-    // Dotted focus frame around the client area, in grey: pure black would
-    // be taken for a tick by a subclass that keeps black pixels.
-    QPen pen(kFocus, 1, Qt::DotLine);
-    p.setPen(pen);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  // The stages paint into an off-screen frame, the device context of the
+  // custom-draw stages: the channel background stage reads back what the
+  // ticks left there. The frame starts transparent, so whatever a stage
+  // leaves unpainted shows the parent.
+  const qreal dpr = devicePixelRatioF();
+  QImage frame((QSizeF(size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+  frame.setDevicePixelRatio(dpr);
+  frame.fill(Qt::transparent);
+  {
+    QPainter p(&frame);
+    PaintTicks(p);
   }
+  PaintChannelBackground(frame);
+  {
+    QPainter p(&frame);
+    PaintChannel(p);
+    PaintThumb(p);
+    if (hasFocus()) {
+      // Dotted focus frame around the client area, never pure black: it
+      // would be taken for a tick by a subclass that keeps black pixels.
+      QPen pen(Shade(*this, QPalette::Dark), 1, Qt::DotLine);
+      p.setPen(pen);
+      p.setBrush(Qt::NoBrush);
+      p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+  }
+  QPainter(this).drawImage(0, 0, frame);
 }
 
 void CTrackbar::mousePressEvent(QMouseEvent* event) {

@@ -19,6 +19,7 @@
 //
 // Owned by its Qt parent; used on the UI thread only.
 #include <QBasicTimer>
+#include <QImage>
 #include <QSlider>
 #include <vector>
 
@@ -67,14 +68,17 @@ class CTrackbar : public QSlider {
   QSize minimumSizeHint() const override;
 
  protected:
-  // Draw stages, called in this order by paintEvent. The default channel
-  // background paints nothing (the parent shows through); a subclass may
-  // paint the parent's background there. Ticks come after it and are pure
-  // black (RGB 0, 0, 0), so a subclass that keeps the pure black pixels of
-  // what was drawn before and one that simply paints a background both
-  // leave them visible. Channel and thumb never use pure black.
-  virtual void PaintChannelBackground(QPainter& p);
+  // Draw stages, called in this order by paintEvent, on one off-screen
+  // frame (device pixels, the widget's device pixel ratio) that starts
+  // transparent: ticks, channel background, channel, thumb. Ticks are pure
+  // black (RGB 0, 0, 0), opaque and never antialiased; nothing else is ever
+  // pure black (palette colours that are get drawn one step lighter), so a
+  // channel background stage can tell tick pixels from everything else in
+  // the frame. The default channel background paints nothing, and the
+  // parent shows through. The 3D colours come from the palette: Button
+  // (thumb face), Light, Midlight, Mid and Dark (edges, channel well).
   virtual void PaintTicks(QPainter& p);
+  virtual void PaintChannelBackground(QImage& frame);
   virtual void PaintChannel(QPainter& p);
   virtual void PaintThumb(QPainter& p);
   void paintEvent(QPaintEvent* event) override;

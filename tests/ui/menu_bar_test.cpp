@@ -389,7 +389,7 @@ TEST(MenuBar, DISABLED_MenuShots) {
   TestDlg::programDir = dir.string() + "/";
   SetLanguage(TestDlg::programDir, "Chinese_Simplified");
   Bar b;
-  b.d.m_nSkin = 2;
+  b.d.OnCommand(32771);  // 灰色金属, skin 2, loaded and ticked
   const char* names[] = {"menu-file.png", "menu-skin.png", "menu-language.png", "menu-help.png"};
   for (int i = 0; i < 4; ++i) {
     RunSteps({

@@ -3,15 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QTimer>
 #include <QImage>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <filesystem>
 
+#include "menubar/menu_wnd.h"
 #include "platform/cmdline.h"
 #include "platform/launcher.h"
 #include "platform/qt/trackbar.h"
 #include "platform/qt/win_helpers.h"
+#include "skin/qt/skin_engine.h"
 #include "tests/ui/test_dialog.h"
 #include "ui/about_dlg.h"
 #include "ui/split_done_dlg.h"
@@ -98,4 +103,76 @@ TEST(Screenshots, DISABLED_AboutBox) {
   CAboutDlg about(nullptr);
   about.Create();
   Save(about, "about.png");
+}
+
+// One picture per skin: a source loaded, four split points, the skin popup
+// open (drawn into the picture where it sits over the dialog).
+TEST(Screenshots, DISABLED_EverySkin) {
+  SkinStart("Demo", 0, 0);
+  TestDlg d;
+  d.files.push_back(Clip("/tmp", 30));
+  d.show();
+  d.OnCommand(1001);
+  TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerDuration); }, 10000);
+  for (int p : {20, 45, 70, 85}) {
+    d.m_slider->setValue(p);
+    d.OnCommand(1004);
+  }
+  d.m_slider->setValue(60);
+  const struct {
+    int command;
+    const char* file;
+  } skins[] = {{32774, "skin-korvane.png"}, {32771, "skin-devior.png"}, {32772, "skin-corona.png"},
+               {32775, "skin-xp-argent.png"}, {32776, "skin-future.png"}};
+  for (const auto& s : skins) {
+    d.OnCommand(s.command);
+    TestDlg::PumpUntil([] { return false; }, 800);
+    QImage shot = d.grab().toImage();
+    QTimer::singleShot(300, &d, [&] {
+      if (QWidget* popup = QApplication::activePopupWidget()) {
+        QPainter p(&shot);
+        p.drawPixmap(popup->mapToGlobal(QPoint()) - d.mapToGlobal(QPoint()), popup->grab());
+        popup->close();
+      }
+    });
+    d.m_menuBar->OpenPopup(1);
+    shot.save(QString::fromStdString(ShotDir() + "/" + s.file));
+  }
+  SkinShutdown();
+}
+
+// The other windows under every skin: the About box, the completion dialog,
+// a message box, and the main dialog's progress bar part-way.
+TEST(Screenshots, DISABLED_OtherWindowsUnderEverySkin) {
+  SkinStart("Demo", 0, 0);
+  TestDlg d;
+  d.show();
+  d.m_progress->setValue(45);
+  CAboutDlg about(nullptr);
+  about.Create();
+  about.show();
+  CSplitDoneDlg done("片段.flv", "/tmp", nullptr);
+  done.Create();
+  done.show();
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8("Tesmor提示"),
+                  QString::fromUtf8("请选择要分割的文件！"), QMessageBox::Ok, &d);
+  box.show();
+  for (const char* name : {"KORVANE", "DEVIOR", "CORONA", "XP_ARGENT", "FUTURE"}) {
+    SkinLoadFromResource(name, "SKIN");
+    TestDlg::PumpUntil([] { return false; }, 300);
+    const QImage a = about.grab().toImage(), b = done.grab().toImage(), c = box.grab().toImage();
+    const QImage p = d.grab(QRect(0, 430, d.width(), d.height() - 430)).toImage();
+    QImage sheet(std::max({a.width() + b.width() + c.width() + 20, p.width()}),
+                 std::max({a.height(), b.height(), c.height()}) + p.height() + 10,
+                 QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    painter.drawImage(0, 0, a);
+    painter.drawImage(a.width() + 10, 0, b);
+    painter.drawImage(a.width() + b.width() + 20, 0, c);
+    painter.drawImage(0, sheet.height() - p.height(), p);
+    painter.end();
+    sheet.save(QString::fromStdString(ShotDir() + "/others-" + name + ".png"));
+  }
+  SkinShutdown();
 }

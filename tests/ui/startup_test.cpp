@@ -43,7 +43,7 @@ class StartupTest : public ::testing::Test {
   // Starts the copy, waits until it has written lang_set.ini (it does so
   // before the dialog exists), lets the dialog come up, then closes it the
   // way a session logout does.
-  void RunAndClose(const std::function<void()>& whileRunning = {}) {
+  void RunAndClose(const std::function<void()>& whileRunning = {}, int sig = SIGTERM) {
     zantrel::ChildProcess child;
     zantrel::LaunchOptions opt;
     opt.quiet = true;
@@ -53,10 +53,12 @@ class StartupTest : public ::testing::Test {
     ASSERT_TRUE(WaitForFile(dir_ / "lang_set.ini", 15000));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     if (whileRunning) whileRunning();
-    ASSERT_TRUE(child.Signal(SIGTERM));
+    ASSERT_TRUE(child.Signal(sig));
     int status = -1;
-    ASSERT_TRUE(child.WaitFor(20000, &status)) << "the program did not end after SIGTERM";
-    EXPECT_TRUE(WIFEXITED(status)) << zantrel::DescribeWaitStatus(status);
+    ASSERT_TRUE(child.WaitFor(20000, &status)) << "the program did not end after the signal";
+    if (sig == SIGTERM) {
+      EXPECT_TRUE(WIFEXITED(status)) << zantrel::DescribeWaitStatus(status);
+    }
   }
   fs::path dir_;
 };
@@ -81,4 +83,33 @@ TEST_F(StartupTest, SkinNameWithoutNumberIsRewrittenAsTheFirstSkin) {
   WriteFile(dir_ / "skin.ini", "[Skin]\r\nID=CORONA\r\n");
   RunAndClose();
   EXPECT_EQ(ReadFile(dir_ / "skin.ini"), "[Skin]\r\nID=KORVANE\r\nSkinNum=1\r\n");
+}
+
+TEST_F(StartupTest, SkinIniAfterANormalCloseIsWrittenFromTheNumberAlone) {
+  const struct {
+    const char* before;
+    const char* after;
+  } table[] = {
+      // Same values again.
+      {"[Skin]\r\nID=FUTURE\r\nSkinNum=5\r\n", "[Skin]\r\nID=FUTURE\r\nSkinNum=5\r\n"},
+      // A lower-case or unknown name is rewritten from the number.
+      {"[Skin]\r\nID=future\r\nSkinNum=5\r\n", "[Skin]\r\nID=FUTURE\r\nSkinNum=5\r\n"},
+      {"[Skin]\r\nID=NOSUCH\r\nSkinNum=2\r\n", "[Skin]\r\nID=DEVIOR\r\nSkinNum=2\r\n"},
+      // No known number: the file stays as it was.
+      {"[Skin]\r\nID=DEVIOR\r\nSkinNum=0\r\n", "[Skin]\r\nID=DEVIOR\r\nSkinNum=0\r\n"},
+      {"[Skin]\r\nID=DEVIOR\r\nSkinNum=abc\r\n", "[Skin]\r\nID=DEVIOR\r\nSkinNum=abc\r\n"},
+  };
+  for (const auto& row : table) {
+    WriteFile(dir_ / "skin.ini", row.before);
+    RunAndClose();
+    EXPECT_EQ(ReadFile(dir_ / "skin.ini"), row.after) << row.before;
+  }
+}
+
+TEST_F(StartupTest, EndingTheProcessWithoutClosingTheDialogSavesNothing) {
+  // A normal close would rewrite this as KORVANE, 1.
+  const std::string before = "[Skin]\r\nID=CORONA\r\n";
+  WriteFile(dir_ / "skin.ini", before);
+  RunAndClose({}, SIGKILL);
+  EXPECT_EQ(ReadFile(dir_ / "skin.ini"), before);
 }
