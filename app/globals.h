@@ -6,4 +6,4 @@
 #include <string>
 
 extern std::string g_strAppDir;      // program folder, with trailing separator
-extern std::string g_strLangSetIni;  // g_strAppDir + "lang_set.ini"
+extern std::string g_strLangSetIni;  // settings folder of g_strAppDir + "lang_set.ini"

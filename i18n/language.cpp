@@ -8,6 +8,7 @@
 #include "platform/codepage.h"
 #include "platform/ini.h"
 #include "platform/path.h"
+#include "settings/settings_dir.h"
 
 std::string g_strLanguageFile;
 std::string g_strLanguage;
@@ -36,7 +37,8 @@ bool SameIgnoringCase(const std::string& a, const std::string& b, zantrel::CodeP
 }  // namespace
 
 void SetLanguage(const std::string& programDir, std::string name) {
-  const std::string langSetIni = programDir + "lang_set.ini";
+  // Beside the program, or in the user's folder for an installed copy.
+  const std::string langSetIni = zantrel::SettingsDirOf(programDir) + "lang_set.ini";
   if (name.empty()) {
     // An empty "Language" value present in the file stays empty: only a
     // missing file or key gives the default.

@@ -10,9 +10,10 @@
 extern std::string g_strLanguageFile;
 extern std::string g_strLanguage;
 
-// Chooses the interface language: `name`, or the one saved in
-// `programDir` + "lang_set.ini" (default "Chinese_Simplified") when `name` is
-// empty. `programDir` is the program folder with its trailing separator.
+// Chooses the interface language: `name`, or the one saved in lang_set.ini
+// in the settings folder of `programDir` (zantrel::SettingsDirOf; default
+// "Chinese_Simplified") when `name` is empty. `programDir` is the program
+// folder with its trailing separator.
 // Sets g_strLanguageFile (LanguageFilePath below) and g_strLanguage, and
 // writes the name back to lang_set.ini every time.
 // Translates nothing itself.

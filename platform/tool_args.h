@@ -6,7 +6,7 @@
 //
 // Probe: ZantrelCore -i <source> [<analyse> <streams> <tail>]
 // Cut:   ZantrelCore -i <source> [-ss S] [-t T] [-y] [-ar Hz] [-ac n] [-ab rate]
-//                    <output> [<threads> <scale> <quality>]
+//                    <output> [<threads> <scale> <quality> <smart>]
 // Options come in any order; the first bare word that is not a number is the
 // output; the bare numbers after the paths are the "trailing numbers", read
 // by position as below.
@@ -23,6 +23,7 @@ inline constexpr std::size_t kProbeTail = 2;     // KiB first read from the end 
 inline constexpr std::size_t kCutThreads = 0;  // most video encoder threads (0 = automatic)
 inline constexpr std::size_t kCutScale = 1;    // progress scale: the run reports 0..scale
 inline constexpr std::size_t kCutQuality = 2;  // 0..100; 100 = visually lossless
+inline constexpr std::size_t kCutSmart = 3;    // 0 = always the full re-encode (for comparison)
 
 // The quality the program asks for: the best.
 inline constexpr int kFullQuality = 100;

@@ -195,6 +195,25 @@ void MpvPlayerWidget::Pause() {
   mpv_set_property_async(m_mpv.get(), 0, "pause", MPV_FORMAT_FLAG, &yes);
 }
 
+void MpvPlayerWidget::TogglePlayPause() {
+  if (!m_mpv || m_loadState == LoadState::None || m_loadState == LoadState::Failed) return;
+  const char* cmd[] = {"cycle", "pause", nullptr};
+  mpv_command_async(m_mpv.get(), 0, cmd);
+}
+
+bool MpvPlayerWidget::IsPaused() const {
+  int paused = 1;
+  if (m_mpv) mpv_get_property(m_mpv.get(), "pause", MPV_FORMAT_FLAG, &paused);
+  return paused != 0;
+}
+
+double MpvPlayerWidget::PositionPercent() const {
+  double percent = -1;
+  if (!m_mpv || mpv_get_property(m_mpv.get(), "percent-pos", MPV_FORMAT_DOUBLE, &percent) < 0)
+    return -1;
+  return percent;
+}
+
 void MpvPlayerWidget::SeekPercent(double percent) {
   if (!m_mpv || m_loadState == LoadState::None || m_loadState == LoadState::Failed) return;
   if (!(percent >= 0)) percent = 0;  // also catches NaN

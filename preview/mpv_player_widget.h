@@ -48,6 +48,14 @@ class MpvPlayerWidget : public QWidget {
   void SetLoop(bool loop) { m_loop = loop; }
   bool Loop() const { return m_loop; }
 
+  // Play <-> pause of the file shown (the chosen source or the placeholder);
+  // nothing while no file is loading or loaded. Keyboard and mouse use it.
+  void TogglePlayPause();
+  // mpv's own pause flag, read now (true without a player).
+  bool IsPaused() const;
+  // Where playback stands, in percent of the file (-1 while unknown).
+  double PositionPercent() const;
+
   // The last frame rendered (null while nothing is shown), at the size it is
   // painted at.
   const QImage& CurrentFrame() const { return m_frame; }

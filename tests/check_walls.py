@@ -47,6 +47,7 @@ FOLDERS = {
     "engine/": "engine",
     "skin/": "settings",
     "i18n/": "settings",
+    "settings/": "settings",
     "platform/qt/": "platform_qt",
     "preview/": "preview",
     "skin/qt/": "skin_qt",

@@ -150,6 +150,7 @@ CutTuning CutTuningFrom(const ToolArgs& args) {
   if (n.size() > kCutThreads) t.threads = Clamp(n[kCutThreads], 0, 64);
   if (n.size() > kCutScale) t.progressTop = Clamp(n[kCutScale], 1, 1000000);
   if (n.size() > kCutQuality) t.quality = Clamp(n[kCutQuality], 0, 100);
+  if (n.size() > kCutSmart) t.smart = n[kCutSmart] != 0;
   return t;
 }
 
@@ -167,9 +168,9 @@ std::string UsageText() {
       "                   doubled until packets are found)\n"
       "\n"
       "  ZantrelCore -i <source> [-ss <S>] [-t <T>] [-y] [-ar <Hz>] [-ac <n>]\n"
-      "              [-ab <rate>] <output> [<threads> <scale> <quality>]\n"
-      "      Cut: write the piece [S, S+T) of the source to <output>, frame-exact,\n"
-      "      re-encoded. The container follows the output's extension (3gp: H.264\n"
+      "              [-ab <rate>] <output> [<threads> <scale> <quality> <smart>]\n"
+      "      Cut: write the piece [S, S+T) of the source to <output>, frame-exact.\n"
+      "      The container follows the output's extension (3gp: H.264\n"
       "      or H.263 with AMR-NB 8 kHz mono; flv: H.264 or Sorenson H.263 with MP3\n"
       "      or AAC; others: the source's codecs where the container carries them).\n"
       "        -ss <S>    start, whole seconds (default 0)\n"
@@ -183,6 +184,18 @@ std::string UsageText() {
       "                   progress channel (default 100, i.e. percent)\n"
       "        <quality>  0..100; 100 (default) is visually lossless (x264 crf 18,\n"
       "                   qscale 2); each step down raises crf by 0.33 / qscale by 0.29\n"
+      "        <smart>    1 (default): smart cut where it is sound, 0: always the\n"
+      "                   full re-encode\n"
+      "      Two ways, chosen per piece and named on standard error:\n"
+      "        smart cut   for H.264 from MP4, MOV, 3GP, FLV or Matroska into a\n"
+      "                    form that keeps H.264 (mp4, mov, 3gp, flv, mkv), 8-bit\n"
+      "                    4:2:0 progressive, Baseline/Main/High: the frames\n"
+      "                    before the first clean key frame (IDR) at or after S\n"
+      "                    and, where B-frames demand it, those of the last group\n"
+      "                    before the end are re-encoded with x264 matched to the\n"
+      "                    source; every other packet is copied as it stands.\n"
+      "        full re-encode  every other source or form, and any piece whose\n"
+      "                    smart cut fails its own strict decode at a seam.\n"
       "      Progress goes to the socket named by $ZANTREL_PROGRESS_SOCKET, if set.\n"
       "      The output is written under a temporary name in the output folder and\n"
       "      renamed into place only when complete.\n";

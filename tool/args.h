@@ -30,11 +30,12 @@ struct ProbeTuning {
 };
 
 // Values derived from the trailing numbers of a cut run
-// ("... <out> <threads> <scale> <quality>").
+// ("... <out> <threads> <scale> <quality> <smart>").
 struct CutTuning {
   int threads = 6;      // most video encoder threads (still capped at the CPU count)
   int progressTop = 100;  // value reported when the run is complete
   int quality = 100;    // 100 = visually lossless; lower trades quality for size
+  bool smart = true;    // copy whole groups of pictures where that is sound; 0 forces the full re-encode
 };
 
 // Parses argv (argv[0] excluded). False with a message on malformed input.

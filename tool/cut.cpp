@@ -5,12 +5,14 @@
 #include <deque>
 #include <unistd.h>
 
+#include "tool/audio_copy.h"
 #include "tool/audio_path.h"
 #include "tool/codec_plan.h"
 #include "tool/console.h"
 #include "tool/output_file.h"
 #include "tool/piece_window.h"
 #include "tool/progress_reporter.h"
+#include "tool/smart_video.h"
 #include "tool/source.h"
 #include "tool/video_path.h"
 
@@ -91,26 +93,20 @@ class Seeker {
   std::int64_t fileStartUs_;
 };
 
-}  // namespace
+// How one attempt at the piece ended.
+enum class Attempt { kDone, kFailed, kFallback };
 
-int RunCut(const ToolArgs& args) {
-  const CutTuning tuning = CutTuningFrom(args);
-  if (args.lengthSeconds && *args.lengthSeconds == 0) {
-    ReportError("the length (-t) must be at least one second");
-    return 1;
-  }
+// Cuts the piece once: smartly when `smart` and the source allows it, else
+// by full re-encode. kFallback (with the reason in *why) when the smart cut
+// turned out not to be sound midway; the partial output is then discarded
+// with its temporary file.
+Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, ProgressReporter* progress,
+                std::string* why) {
   std::string error;
-  if (!CheckOutputTarget(args.input, args.output, args.overwrite, &error)) {
-    ReportError(error);
-    return 1;
-  }
-  ProgressReporter progress(tuning.progressTop);
-  progress.Start();
-
   OpenedSource src;
   if (!OpenSource(args.input, 5 * AV_TIME_BASE, 256 * 1024, &src, &error)) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
   AVFormatContext* in = src.format.get();
   const PieceWindow window = PieceWindow::FromSeconds(args.startSeconds.value_or(0), args.lengthSeconds, src.durationUs);
@@ -118,56 +114,92 @@ int RunCut(const ToolArgs& args) {
   if (src.durationUs > 0 && startUs >= src.durationUs) {
     ReportError("the start (" + std::to_string(startUs / AV_TIME_BASE) +
                 " s) lies beyond the end of the source");
-    return 1;
+    return Attempt::kFailed;
   }
   const AVCodecParameters* vpar = src.videoStream >= 0 ? in->streams[src.videoStream]->codecpar : nullptr;
   const AVCodecParameters* apar = src.audioStream >= 0 ? in->streams[src.audioStream]->codecpar : nullptr;
   CodecPlan plan;
   if (!PlanCodecs(args.output, vpar, apar, args, &plan, &error)) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
 
   TempOutput temp(args.output);
   if (!temp.Create(&error)) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
   Muxer mux;
   if (!mux.Init(plan.format, temp.path(), &error)) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
   const int threads = ThreadsFor(tuning.threads);
   VideoPath video;
+  SmartVideo smartVideo;
   AudioPath audio;
+  AudioCopy audioCopy;
   const bool hasVideo = vpar != nullptr;
   const bool hasAudio = apar != nullptr;
-  if ((hasVideo && !video.Init(in, src.videoStream, plan.videoEncoder, &mux, threads, tuning.quality, &error)) ||
-      (hasAudio && !audio.Init(in, src.audioStream, plan, &mux, &error)) || !mux.Open(&error)) {
+  bool useSmart = false;
+  if (hasVideo && smart) {
+    SmartVideo::Status st = smartVideo.Init(in, src.videoStream, plan, &mux, threads, tuning.quality, &error);
+    if (st == SmartVideo::Status::kError) {
+      ReportError(error);
+      return Attempt::kFailed;
+    }
+    useSmart = st == SmartVideo::Status::kOk;
+    if (!useSmart) WriteStderr("ZantrelCore: full re-encode: " + error + "\n");
+  } else if (hasVideo) {
+    WriteStderr("ZantrelCore: full re-encode: " + (why->empty() ? std::string("asked for") : *why) + "\n");
+  }
+  // A smart-cut piece copies its audio too where the form keeps it as it is.
+  const bool copyAudio = useSmart && AudioCanBeCopied(plan, apar, args.audioBitRate.has_value());
+  if ((hasVideo && !useSmart &&
+       !video.Init(in, src.videoStream, plan.videoEncoder, &mux, threads, tuning.quality, &error)) ||
+      (hasAudio && !copyAudio && !audio.Init(in, src.audioStream, plan, &mux, &error)) ||
+      (hasAudio && copyAudio && !audioCopy.Init(in, src.audioStream, &mux, &error)) || !mux.Open(&error)) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
   // Cut times are on the file's timeline, whose 0 is the container's start:
   // the origin of the probe's duration and of the preview's position.
-  if (hasVideo) video.SetWindow(window, src.startUs, std::strcmp(in->iformat->name, "avi") == 0);
-  if (hasAudio) audio.SetWindow(window, src.startUs);
+  if (hasVideo && useSmart) smartVideo.SetWindow(window, src.startUs);
+  if (hasVideo && !useSmart) video.SetWindow(window, src.startUs, std::strcmp(in->iformat->name, "avi") == 0);
+  if (hasAudio && copyAudio) audioCopy.SetWindow(window, src.startUs);
+  if (hasAudio && !copyAudio) audio.SetWindow(window, src.startUs);
 
   std::deque<PacketPtr> queued;
   Seeker(in, src.videoStream, src.audioStream, src.startUs).SeekTo(startUs, &queued);
 
   std::int64_t total = window.endUs() - startUs;
   if (src.durationUs > 0) total = std::min(total, src.durationUs - startUs);
+  bool fallback = false;
+  auto videoReachedUs = [&] { return useSmart ? smartVideo.reachedUs() : video.reachedUs(); };
+  auto audioReachedUs = [&] { return copyAudio ? audioCopy.reachedUs() : audio.reachedUs(); };
   auto step = [&](const AVPacket* pkt) -> bool {
     const int index = pkt ? pkt->stream_index : -1;
-    if (hasVideo && (!pkt || index == src.videoStream) && !video.Decode(pkt, &error)) return false;
-    if (hasAudio && (!pkt || index == src.audioStream) && !audio.Decode(pkt, &error)) return false;
+    if (hasVideo && (!pkt || index == src.videoStream)) {
+      if (useSmart) {
+        const SmartVideo::Status st = smartVideo.Feed(pkt, &error);
+        fallback = st == SmartVideo::Status::kFallback;
+        if (st != SmartVideo::Status::kOk) return false;
+      } else if (!video.Decode(pkt, &error)) {
+        return false;
+      }
+    }
+    if (hasAudio && (!pkt || index == src.audioStream) &&
+        !(copyAudio ? audioCopy.Feed(pkt, &error) : audio.Decode(pkt, &error)))
+      return false;
     // Decoding up to the cut from the key frame before it is not progress.
-    const std::int64_t reachedUs = hasVideo ? video.reachedUs() : audio.reachedUs();
-    if (reachedUs > startUs) progress.Update(reachedUs - startUs, total);
+    const std::int64_t reachedUs = hasVideo ? videoReachedUs() : audioReachedUs();
+    if (reachedUs > startUs) progress->Update(reachedUs - startUs, total);
     return true;
   };
-  auto finished = [&] { return (!hasVideo || video.done()) && (!hasAudio || audio.done()); };
+  auto finished = [&] {
+    return (!hasVideo || (useSmart ? smartVideo.done() : video.done())) &&
+           (!hasAudio || (copyAudio ? audioCopy.done() : audio.done()));
+  };
 
   bool ok = true;
   bool readError = false;
@@ -188,39 +220,74 @@ int RunCut(const ToolArgs& args) {
     av_packet_unref(pkt.get());
   }
   if (ok && !finished()) ok = step(nullptr);  // drain the decoders at the end of the input
-  if (ok && hasVideo && video.firstKeptUs() < 0) {
+  if (fallback) {
+    *why = error;
+    return Attempt::kFallback;
+  }
+  const std::int64_t firstKeptUs = useSmart ? smartVideo.firstKeptUs() : video.firstKeptUs();
+  if (ok && hasVideo && firstKeptUs < 0) {
     // The video never reached the start: the source holds no picture there.
     ReportError("the source has no picture at " + std::to_string(startUs / AV_TIME_BASE) + " s");
-    return 1;
+    return Attempt::kFailed;
   }
   if (!ok) {
     ReportError(error);
-    return 1;
+    return Attempt::kFailed;
   }
   // A source that stops well before the duration it states is damaged; the
   // piece would silently come out short.
-  const std::int64_t reached = std::max(hasVideo ? video.reachedUs() : 0, hasAudio ? audio.reachedUs() : 0);
+  const std::int64_t reached = std::max(hasVideo ? videoReachedUs() : 0, hasAudio ? audioReachedUs() : 0);
   const std::int64_t wantedEnd = std::min(window.endUs(), src.durationUs);
   if (!finished() && src.durationUs > 0 && !src.durationFromTail && reached + AV_TIME_BASE < wantedEnd) {
     ReportError("the source ends at " + std::to_string(reached / 1000) + " ms, before its stated end (" +
                 std::to_string(src.durationUs / 1000) + " ms): it is truncated or damaged" +
                 (readError ? " (read error)" : ""));
-    return 1;
+    return Attempt::kFailed;
   }
-  if ((hasVideo && video.framesWritten() == 0) || (!hasVideo && audio.samplesWritten() == 0)) {
+  const std::int64_t frames = useSmart ? smartVideo.framesWritten() : video.framesWritten();
+  const bool noAudio = copyAudio ? audioCopy.packetsWritten() == 0 : audio.samplesWritten() == 0;
+  if ((hasVideo && frames == 0) || (!hasVideo && noAudio)) {
     ReportError("nothing could be decoded in the requested range");
+    return Attempt::kFailed;
+  }
+  if ((hasVideo && !useSmart && !video.Finish(&error)) || (hasAudio && !copyAudio && !audio.Finish(&error)) ||
+      !mux.Finish(&error) || !temp.Commit(args.overwrite, &error)) {
+    ReportError(error);
+    return Attempt::kFailed;
+  }
+  if (useSmart)
+    WriteStderr("ZantrelCore: " + smartVideo.Summary() +
+                (hasAudio ? (copyAudio ? "; audio copied" : "; audio re-encoded") : "") + "\n");
+  // Where the timestamps could not carry the cut the piece is still
+  // written; say what it rests on.
+  for (const std::string& note : {hasVideo && !useSmart ? video.assumption() : std::string(),
+                                  hasAudio && !copyAudio ? audio.assumption() : std::string()})
+    if (!note.empty()) WriteStderr("ZantrelCore: note: " + note + "\n");
+  return Attempt::kDone;
+}
+
+}  // namespace
+
+int RunCut(const ToolArgs& args) {
+  const CutTuning tuning = CutTuningFrom(args);
+  if (args.lengthSeconds && *args.lengthSeconds == 0) {
+    ReportError("the length (-t) must be at least one second");
     return 1;
   }
-  if ((hasVideo && !video.Finish(&error)) || (hasAudio && !audio.Finish(&error)) || !mux.Finish(&error) ||
-      !temp.Commit(args.overwrite, &error)) {
+  std::string error;
+  if (!CheckOutputTarget(args.input, args.output, args.overwrite, &error)) {
     ReportError(error);
     return 1;
   }
-  // Where the timestamps could not carry the cut the piece is still
-  // written; say what it rests on.
-  for (const std::string& note : {hasVideo ? video.assumption() : std::string(),
-                                  hasAudio ? audio.assumption() : std::string()})
-    if (!note.empty()) WriteStderr("ZantrelCore: note: " + note + "\n");
+  ProgressReporter progress(tuning.progressTop);
+  progress.Start();
+
+  std::string why;
+  Attempt a = CutOnce(args, tuning, tuning.smart, &progress, &why);
+  // A smart cut that turned out unsound midway is redone the slow way,
+  // which always is.
+  if (a == Attempt::kFallback) a = CutOnce(args, tuning, false, &progress, &why);
+  if (a != Attempt::kDone) return 1;
   progress.Finish();
   return 0;
 }

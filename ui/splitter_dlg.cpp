@@ -25,6 +25,7 @@
 #include "res/menus.h"
 #include "skin/skin_settings.h"
 #include "ui/about_dlg.h"
+#include "ui/desktop_input.h"
 #include "ui/split_done_dlg.h"
 #include "ui/split_point_bar.h"
 #include "ui/transparent_slider.h"
@@ -151,6 +152,10 @@ bool CSplitterDlg::OnInitDialog() {
   std::string err;
   m_copyData->Listen(&err);  // without it, the jobs still run, only silently
 
+  // Keyboard, drops, accessible names and tool tips.
+  InstallDesktopInput(this);
+  ApplyDesktopTexts();
+
   GetDlgItem(1000)->setFocus();
   return true;
 }
@@ -239,6 +244,7 @@ void CSplitterDlg::OnLanguage(int id) {
   // The labels showing the duration, the slider position and the job's
   // state hold live values, which a translation would overwrite.
   TranslateDialog(this, res::IDD_SPLITTER_DIALOG, {1003, 1006, 1022});
+  ApplyDesktopTexts();  // names and tool tips in the new language
   g_pMenuWnd->RefreshMenuTexts();
 }
 

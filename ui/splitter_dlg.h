@@ -67,6 +67,17 @@ class CSplitterDlg : public CDialogBase {
   void SaveSkinChoice();
   void OnLanguage(int id);
   void OnAutoSelectLanguage();
+  // A source chosen: what the source browse does with the path it returns.
+  void SetSource(const std::string& path);
+  // A source named from outside the dialog (the command line, a drop): the
+  // same as a browse returning `path` when it is a readable file; otherwise
+  // the "file could not be read" message and nothing changes. False then.
+  bool OpenSourceFromOutside(const std::string& path);
+  // Play <-> pause of the preview (Space on the preview).
+  void TogglePreviewPlayback();
+  // Accessible names of the controls and the buttons' tool tips, from the
+  // current texts and language file; run again after a language change.
+  void ApplyDesktopTexts();
   // The slider moved (WM_HSCROLL from 1002).
   void OnHScroll();
   // The end of a job, on the UI thread; the worker waits until it returns.

@@ -13,7 +13,11 @@
 void CSplitterDlg::OnBrowseSource() {
   const std::optional<std::string> chosen = PromptSourceFile();
   if (!chosen) return;
-  m_strSourcePath = *chosen;
+  SetSource(*chosen);
+}
+
+void CSplitterDlg::SetSource(const std::string& path) {
+  m_strSourcePath = path;
   const std::size_t sep = zantrel::MbsRChr(m_strSourcePath, zantrel::kPathSep);
   if (sep != std::string::npos) m_strSourceName = m_strSourcePath.substr(sep + 1);
   win::SetDlgItemText(this, 1000, m_strSourcePath);

@@ -1,5 +1,6 @@
 // The main dialog: the skin commands and the saved skin choice.
 #include "platform/module.h"
+#include "settings/settings_dir.h"
 #include "skin/qt/skin_engine.h"
 #include "skin/skin_settings.h"
 #include "ui/splitter_dlg.h"
@@ -18,5 +19,6 @@ void CSplitterDlg::OnSkinXpArgent() { LoadSkin(m_nSkin, 4); }
 void CSplitterDlg::OnSkinFuture() { LoadSkin(m_nSkin, 5); }
 
 void CSplitterDlg::SaveSkinChoice() {
-  SaveSkinSettings(zantrel::GetModuleDir() + "skin.ini", m_nSkin);
+  // Beside the program, or in the user's folder for an installed copy.
+  SaveSkinSettings(zantrel::SettingsDirOf(zantrel::GetModuleDir()) + "skin.ini", m_nSkin);
 }

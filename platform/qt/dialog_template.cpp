@@ -66,8 +66,13 @@ QWidget* MakeControl(QWidget* parent, const ControlTemplate& c, const ControlFac
       if (c.style & (kBitmap | kIcon)) {
         QPixmap pm(text);
         // An icon shows at the system's 32 x 32; a bitmap at its own size.
-        if ((c.style & kIcon) && !pm.isNull())
-          pm = pm.scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        // The icon is scaled for the screen's pixels (64 x 64 at a scale
+        // of 2), so a high-density screen gets it sharp, not blown up.
+        if ((c.style & kIcon) && !pm.isNull()) {
+          const qreal dpr = parent->devicePixelRatioF();
+          pm = pm.scaled(QSize(32, 32) * dpr, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+          pm.setDevicePixelRatio(dpr);
+        }
         l->setPixmap(pm);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return l;

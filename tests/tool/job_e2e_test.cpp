@@ -619,12 +619,15 @@ TEST(SplitJobProgress, EveryRunReportsToTheEnd) {
   while (server.Poll(handler)) {
   }
 
-  int starts = 0, ends = 0, overall = 0;
+  // A run may repeat a value as a sign of life on a slow machine, so a run's
+  // start is a 0 that opens the list or follows the previous run's 100.
+  int starts = 0, ends = 0, overall = 0, prev = 100;
   for (int p : reports) {
     EXPECT_GE(p, 0);
     EXPECT_LE(p, 100);
-    starts += p == 0;
+    starts += p == 0 && prev == 100;
     ends += p == 100;
+    prev = p;
     overall = ApplyProgressReport(overall, p);
   }
   EXPECT_EQ(starts, 3);

@@ -136,11 +136,17 @@ std::vector<std::string> TempDir::List() const {
 }
 
 bool RunFfmpeg(const std::vector<std::string>& args) {
+  std::string out;
+  return RunFfmpeg(args, &out);
+}
+
+bool RunFfmpeg(const std::vector<std::string>& args, std::string* output) {
   std::vector<std::string> all = {"-nostdin", "-v", "error", "-y"};
   all.insert(all.end(), args.begin(), args.end());
   Spawned s = Spawn("ffmpeg", all, {}, true);
   if (s.pid < 0) return false;
-  std::string out;
+  std::string& out = *output;
+  out.clear();
   DrainInto(s.outFd, &out, -1);
   close(s.outFd);
   int status = 0;
@@ -195,6 +201,16 @@ const Clip& GetRecipeClip(const ClipRecipe& recipe) {
   args.push_back(clip.path);
   if (!RunFfmpeg(args)) clip.path.clear();
   return made.emplace(recipe.name, clip).first->second;
+}
+
+bool MakeBarcodeClip(const std::string& path, const std::string& size, const std::string& rate,
+                     const std::string& seconds, const std::vector<std::string>& codecArgs) {
+  std::vector<std::string> args = {"-f", "lavfi", "-i", BarcodeFilter(size, rate, std::stoi(seconds)), "-f", "lavfi", "-i",
+                                   "aevalsrc=exprs='if(lt(mod(t\\,1)\\,0.1)\\,0.8*sin(2*PI*1000*t)\\,0)':s=44100:d=" +
+                                       seconds};
+  args.insert(args.end(), codecArgs.begin(), codecArgs.end());
+  args.push_back(path);
+  return RunFfmpeg(args);
 }
 
 ToolProcess::ToolProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {

@@ -55,6 +55,12 @@ struct ClipRecipe {
 const Clip& GetRecipeClip(const ClipRecipe& recipe);
 // Runs the ffmpeg CLI with the arguments; true on exit 0.
 bool RunFfmpeg(const std::vector<std::string>& args);
+// The same, keeping what it printed (standard error and output).
+bool RunFfmpeg(const std::vector<std::string>& args, std::string* output);
+// A barcoded clip like GetClip's (with its beeps) at another rate and
+// length, encoded with `codecArgs`, written to `path`.
+bool MakeBarcodeClip(const std::string& path, const std::string& size, const std::string& rate,
+                     const std::string& seconds, const std::vector<std::string>& codecArgs);
 
 // The built tool, run with argv directly (as the launcher would after
 // splitting the command line).

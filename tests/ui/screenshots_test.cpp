@@ -1,5 +1,6 @@
 // Pictures of the dialog for people to look at, not checks: run with
 //   ZANTREL_SHOTS=<folder> ui_tests --gtest_also_run_disabled_tests --gtest_filter='*Screenshot*'
+// docs/hidpi-2x.png is the split-point scene taken with QT_SCALE_FACTOR=2.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>

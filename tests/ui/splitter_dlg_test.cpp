@@ -171,7 +171,8 @@ TEST(MainDialog, FolderBrowseCancelEmptiesTheBox) {
 
 TEST(MainDialog, TabStopsInTemplateOrder) {
   TestDlg d;
-  const int stops[] = {1000, 1001, 1002, 1004, 1005, 1010, 1012, 1013, 1014, 1015, 1016, 1017, 1018, 1021};
+  // The preview (child ID 1) follows the source's Browse button.
+  const int stops[] = {1000, 1001, 1, 1002, 1004, 1005, 1010, 1012, 1013, 1014, 1015, 1016, 1017, 1018, 1021};
   std::vector<int> chain;
   QWidget* w = d.GetDlgItem(1000);
   for (int i = 0; i < 200 && w; ++i) {

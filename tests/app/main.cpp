@@ -1,0 +1,15 @@
+// The program's tests need a QApplication; they run offscreen and without
+// sound unless told otherwise.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <clocale>
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("ZANTREL_AO")) qputenv("ZANTREL_AO", "null");
+  QApplication app(argc, argv);
+  std::setlocale(LC_NUMERIC, "C");
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,75 @@
+#include "tool/audio_copy.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace zantrel::tool {
+
+bool AudioCanBeCopied(const CodecPlan& plan, const AVCodecParameters* audio, bool bitRateAsked) {
+  return audio && !plan.amrNb && plan.audioEncoder && !bitRateAsked &&
+         plan.audioEncoder->id == audio->codec_id && plan.sampleRate == audio->sample_rate &&
+         plan.channels == audio->ch_layout.nb_channels && std::strcmp(plan.format->name, "avi") != 0;
+}
+
+bool AudioCopy::Init(AVFormatContext* in, int index, Muxer* mux, std::string* error) {
+  in_ = in->streams[index];
+  mux_ = mux;
+  out_ = mux->AddStream();
+  if (!out_ || avcodec_parameters_copy(out_->codecpar, in_->codecpar) < 0) {
+    *error = "cannot add the audio stream";
+    return false;
+  }
+  out_->codecpar->codec_tag = 0;
+  out_->time_base = in_->time_base;
+  return true;
+}
+
+void AudioCopy::SetWindow(const PieceWindow& window, std::int64_t fileStartUs) {
+  fileStartUs_ = fileStartUs;
+  const auto up = static_cast<AVRounding>(AV_ROUND_UP | AV_ROUND_PASS_MINMAX);
+  const std::int64_t s = fileStartUs + window.startUs();
+  // The first piece starts at the file's start: encoder priming before the
+  // first picture stays with it.
+  startTs_ = window.startUs() <= 0 ? INT64_MIN : av_rescale_q_rnd(s, AV_TIME_BASE_Q, in_->time_base, up);
+  endTs_ = window.runsToEnd() ? INT64_MAX
+                              : av_rescale_q_rnd(fileStartUs + window.endUs(), AV_TIME_BASE_Q, in_->time_base, up);
+  originTs_ = av_rescale_q(s, AV_TIME_BASE_Q, in_->time_base);
+}
+
+bool AudioCopy::Feed(const AVPacket* pkt, std::string* error) {
+  if (done_) return true;
+  if (!pkt) {
+    done_ = true;
+    return true;
+  }
+  const std::int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+  if (ts == AV_NOPTS_VALUE) {
+    *error = "an audio packet has no time stamp";
+    return false;
+  }
+  reachedUs_ = std::max(reachedUs_, av_rescale_q(ts + std::max<std::int64_t>(pkt->duration, 0), in_->time_base,
+                                                 AV_TIME_BASE_Q) -
+                                        fileStartUs_);
+  if (ts >= endTs_) {
+    done_ = true;
+    return true;
+  }
+  if (ts < startTs_) return true;  // the previous piece's
+  PacketPtr copy(av_packet_clone(pkt));
+  if (!copy) {
+    *error = "out of memory";
+    return false;
+  }
+  copy->pts = copy->dts = ts;  // audio frames decode in the order they play
+  return Write(copy.get(), error);
+}
+
+bool AudioCopy::Write(AVPacket* pkt, std::string* error) {
+  pkt->pts -= originTs_;
+  pkt->dts -= originTs_;
+  ++written_;
+  return mux_->Write(pkt, in_->time_base, out_, error);
+}
+
+}  // namespace zantrel::tool

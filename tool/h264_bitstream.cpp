@@ -1,0 +1,191 @@
+#include "tool/h264_bitstream.h"
+
+#include <algorithm>
+
+namespace zantrel::tool {
+namespace {
+
+// Reads Exp-Golomb codes from a NAL payload, skipping the emulation
+// prevention bytes (00 00 03) the encoder inserted.
+class BitReader {
+ public:
+  BitReader(const std::uint8_t* data, std::size_t size) {
+    rbsp_.reserve(size);
+    int zeros = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+      if (zeros >= 2 && data[i] == 3) {
+        zeros = 0;
+        continue;
+      }
+      zeros = data[i] == 0 ? zeros + 1 : 0;
+      rbsp_.push_back(data[i]);
+    }
+  }
+  int Bit() {
+    if (pos_ >= rbsp_.size() * 8) {
+      failed_ = true;
+      return 0;
+    }
+    const int b = (rbsp_[pos_ / 8] >> (7 - pos_ % 8)) & 1;
+    ++pos_;
+    return b;
+  }
+  void Skip(int bits) {
+    for (int i = 0; i < bits; ++i) Bit();
+  }
+  // ue(v); ids are small, so more than 31 leading zeros means garbage.
+  long Ue() {
+    int zeros = 0;
+    while (!failed_ && Bit() == 0)
+      if (++zeros > 31) {
+        failed_ = true;
+        return -1;
+      }
+    long value = 1;
+    for (int i = 0; i < zeros; ++i) value = (value << 1) | Bit();
+    return failed_ ? -1 : value - 1;
+  }
+  bool failed() const { return failed_; }
+
+ private:
+  Bytes rbsp_;
+  std::size_t pos_ = 0;
+  bool failed_ = false;
+};
+
+int NalType(const Bytes& nal) { return nal.empty() ? -1 : nal[0] & 0x1f; }
+
+void PutBigEndian(std::uint64_t value, int bytes, Bytes* out) {
+  for (int i = bytes - 1; i >= 0; --i) out->push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+}  // namespace
+
+bool ParseAvcC(const std::uint8_t* data, std::size_t size, AvcConfig* out) {
+  if (!data || size < 7 || data[0] != 1) return false;
+  AvcConfig c;
+  c.profile = data[1];
+  c.compatibility = data[2];
+  c.level = data[3];
+  c.nalLengthSize = (data[4] & 3) + 1;
+  if (c.nalLengthSize == 3) return false;
+  std::size_t pos = 5;
+  auto readSets = [&](std::size_t count, std::vector<Bytes>* sets) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (pos + 2 > size) return false;
+      const std::size_t len = (std::size_t{data[pos]} << 8) | data[pos + 1];
+      pos += 2;
+      if (len == 0 || pos + len > size) return false;
+      sets->emplace_back(data + pos, data + pos + len);
+      pos += len;
+    }
+    return true;
+  };
+  if (!readSets(data[pos++] & 0x1f, &c.sps)) return false;
+  if (pos >= size) return false;
+  if (!readSets(data[pos++], &c.pps)) return false;
+  c.trailer.assign(data + pos, data + size);
+  *out = std::move(c);
+  return true;
+}
+
+Bytes BuildAvcC(const AvcConfig& c) {
+  if (c.sps.size() > 31 || c.pps.size() > 255) return {};
+  Bytes out = {1, c.profile, c.compatibility, c.level,
+               static_cast<std::uint8_t>(0xfc | (c.nalLengthSize - 1)),
+               static_cast<std::uint8_t>(0xe0 | c.sps.size())};
+  auto putSets = [&](const std::vector<Bytes>& sets) {
+    for (const Bytes& s : sets) {
+      if (s.empty() || s.size() > 0xffff) return false;
+      PutBigEndian(s.size(), 2, &out);
+      out.insert(out.end(), s.begin(), s.end());
+    }
+    return true;
+  };
+  if (!putSets(c.sps)) return {};
+  out.push_back(static_cast<std::uint8_t>(c.pps.size()));
+  if (!putSets(c.pps)) return {};
+  out.insert(out.end(), c.trailer.begin(), c.trailer.end());
+  return out;
+}
+
+std::vector<Bytes> SplitAnnexB(const std::uint8_t* data, std::size_t size) {
+  std::vector<Bytes> units;
+  // Positions just after each 00 00 01.
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i + 2 < size; ++i)
+    if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+      starts.push_back(i + 3);
+      i += 2;
+    }
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    std::size_t end = k + 1 < starts.size() ? starts[k + 1] - 3 : size;
+    // The zero bytes before the next start code (a 4-byte code, or
+    // trailing_zero_8bits) are not part of this unit.
+    while (end > starts[k] && data[end - 1] == 0) --end;
+    if (end > starts[k]) units.emplace_back(data + starts[k], data + end);
+  }
+  return units;
+}
+
+bool AnnexBToLengthPrefixed(const std::uint8_t* data, std::size_t size, int lengthSize, Bytes* out) {
+  out->clear();
+  if (lengthSize != 1 && lengthSize != 2 && lengthSize != 4) return false;
+  const std::uint64_t limit = (std::uint64_t{1} << (8 * lengthSize)) - 1;
+  for (const Bytes& nal : SplitAnnexB(data, size)) {
+    if (nal.size() > limit) return false;
+    PutBigEndian(nal.size(), lengthSize, out);
+    out->insert(out->end(), nal.begin(), nal.end());
+  }
+  return true;
+}
+
+bool LengthPrefixedNalTypes(const std::uint8_t* data, std::size_t size, int lengthSize,
+                            std::vector<int>* types) {
+  types->clear();
+  std::size_t pos = 0;
+  while (pos < size) {
+    if (pos + lengthSize > size) return false;
+    std::size_t len = 0;
+    for (int i = 0; i < lengthSize; ++i) len = (len << 8) | data[pos + i];
+    pos += lengthSize;
+    if (len == 0 || pos + len > size) return false;
+    types->push_back(data[pos] & 0x1f);
+    pos += len;
+  }
+  return true;
+}
+
+int SpsId(const Bytes& nal) {
+  if (NalType(nal) != kNalSps || nal.size() < 5) return -1;
+  BitReader r(nal.data() + 1, nal.size() - 1);
+  r.Skip(24);  // profile_idc, constraint flags, level_idc
+  const long id = r.Ue();
+  return id >= 0 && id <= 31 ? static_cast<int>(id) : -1;
+}
+
+int PpsId(const Bytes& nal) {
+  if (NalType(nal) != kNalPps || nal.size() < 2) return -1;
+  BitReader r(nal.data() + 1, nal.size() - 1);
+  const long id = r.Ue();
+  return id >= 0 && id <= 255 ? static_cast<int>(id) : -1;
+}
+
+int FreeParameterSetId(const AvcConfig& c) {
+  bool used[32] = {};
+  for (const Bytes& s : c.sps) {
+    const int id = SpsId(s);
+    if (id < 0) return -1;  // cannot tell which ids are taken
+    used[id] = true;
+  }
+  for (const Bytes& p : c.pps) {
+    const int id = PpsId(p);
+    if (id < 0) return -1;
+    if (id < 32) used[id] = true;
+  }
+  for (int id = 0; id < 32; ++id)
+    if (!used[id]) return id;
+  return -1;
+}
+
+}  // namespace zantrel::tool

@@ -1,0 +1,76 @@
+#include "tool/smart_plan.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include "tool/h264_bitstream.h"
+
+namespace zantrel::tool {
+namespace {
+
+bool OneOf(const char* name, std::initializer_list<const char*> names) {
+  for (const char* n : names)
+    if (std::strcmp(name, n) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+std::string SmartCutObstacle(const AVCodecParameters* video, const char* demuxerName,
+                             const AVCodec* encoder, const AVOutputFormat* muxer) {
+  if (!video) return "the source has no video";
+  if (video->codec_id != AV_CODEC_ID_H264)
+    return std::string("the source's video is ") + avcodec_get_name(video->codec_id) +
+           ", not H.264";
+  if (!encoder || encoder->id != AV_CODEC_ID_H264 || std::strcmp(encoder->name, "libx264") != 0)
+    return "the output form changes the video codec";
+  // AVI and raw streams keep Annex-B without timestamps; the copied packets
+  // and the re-encoded ones would need other framing and timing rules.
+  if (!demuxerName || !OneOf(demuxerName, {"mov,mp4,m4a,3gp,3g2,mj2", "flv", "live_flv", "matroska,webm"}))
+    return std::string("the source container (") + (demuxerName ? demuxerName : "?") +
+           ") keeps no H.264 configuration record";
+  if (!muxer || !OneOf(muxer->name, {"mp4", "mov", "3gp", "3g2", "ipod", "flv", "matroska"}))
+    return std::string("the output container (") + (muxer ? muxer->name : "?") +
+           ") does not take the source's H.264 packets as they are";
+  AvcConfig config;
+  if (!ParseAvcC(video->extradata, static_cast<std::size_t>(video->extradata_size), &config))
+    return "the source has no H.264 configuration record";
+  if (config.sps.empty() || config.pps.empty()) return "the source's parameter sets are not in its configuration record";
+  if (FreeParameterSetId(config) < 0) return "no parameter set id is free for the re-encoded frames";
+  if (video->format != AV_PIX_FMT_YUV420P && video->format != AV_PIX_FMT_YUVJ420P)
+    return "the source's pictures are not 8-bit 4:2:0";
+  if (video->field_order != AV_FIELD_PROGRESSIVE && video->field_order != AV_FIELD_UNKNOWN)
+    return "the source is interlaced";
+  const int profile = video->profile & ~FF_PROFILE_H264_CONSTRAINED;
+  if (profile != FF_PROFILE_H264_BASELINE && profile != FF_PROFILE_H264_MAIN && profile != FF_PROFILE_H264_HIGH)
+    return "the source's H.264 profile is not Baseline, Main or High";
+  if (video->width <= 0 || video->height <= 0) return "the source's picture size is unknown";
+  return "";
+}
+
+TailSplit SplitTail(const std::vector<std::int64_t>& pts, std::int64_t endTs) {
+  const std::size_t n = pts.size();
+  // restMin[i]: the earliest frame from packet i on.
+  std::vector<std::int64_t> restMin(n + 1, INT64_MAX);
+  for (std::size_t i = n; i-- > 0;) restMin[i] = std::min(restMin[i + 1], pts[i]);
+  TailSplit split;
+  std::int64_t prefixMax = INT64_MIN;
+  for (std::size_t i = 0; i < n && pts[i] < endTs; ++i) {
+    prefixMax = std::max(prefixMax, pts[i]);
+    if (prefixMax < restMin[i + 1]) split.copy = static_cast<int>(i + 1);
+  }
+  const std::size_t copied = static_cast<std::size_t>(split.copy);
+  split.reencode = restMin[copied] < endTs;
+  split.reencodeFrom = restMin[copied];
+  return split;
+}
+
+bool TailDecidable(std::size_t buffered, std::size_t firstAtEnd) { return buffered > firstAtEnd + 16; }
+
+}  // namespace zantrel::tool

@@ -1,0 +1,519 @@
+#include "tool/smart_video.h"
+
+#include <algorithm>
+#include <cstring>
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include "tool/console.h"
+#include "tool/decoder.h"
+#include "tool/smart_plan.h"
+
+namespace zantrel::tool {
+namespace {
+
+// A group longer than this is not buffered for the tail decision; such a
+// source (an open-GOP stream without IDR frames, say) is cut by full
+// re-encode instead.
+constexpr std::size_t kMaxGroupPackets = 4000;
+constexpr std::int64_t kMaxGroupBytes = 256 << 20;
+// Copied packets decoded after the head to check the seam: enough to get
+// past the source's reorder delay and to reach a frame referring to the
+// copied key frame.
+constexpr int kSeamCheckPackets = 20;
+// Re-encoded packets decoded at the start of a run: our own encoder's
+// output goes wrong, if at all, in how its parameter sets reach the
+// decoder, which shows on its first frames. Decoding a whole long head again
+// would cost as much as the copy saves.
+constexpr std::size_t kEncodedCheckPackets = 5;
+
+const char* X264Profile(int profile) {
+  switch (profile & ~FF_PROFILE_H264_CONSTRAINED) {
+    case FF_PROFILE_H264_BASELINE: return "baseline";
+    case FF_PROFILE_H264_MAIN: return "main";
+    default: return "high";
+  }
+}
+
+}  // namespace
+
+SmartVideo::Status SmartVideo::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux,
+                                    int threads, int quality, std::string* message) {
+  inFormat_ = in;
+  in_ = in->streams[index];
+  mux_ = mux;
+  threads_ = threads;
+  quality_ = quality;
+  const AVCodecParameters* par = in_->codecpar;
+  std::string why = SmartCutObstacle(par, in->iformat->name, plan.videoEncoder, plan.format);
+  if (!why.empty()) {
+    *message = why;
+    return Status::kFallback;
+  }
+  ParseAvcC(par->extradata, static_cast<std::size_t>(par->extradata_size), &config_);
+  paramSetId_ = FreeParameterSetId(config_);
+
+  rate_ = av_guess_frame_rate(in, in_, nullptr);
+  if (rate_.num <= 0 || rate_.den <= 0 || av_q2d(rate_) > 240) rate_ = {25, 1};
+  frameTs_ = std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate_), in_->time_base));
+
+  Status st = OpenEncoder(&headEnc_, message);
+  if (st != Status::kOk) return st;
+  // The encoder's own sets, to be stored beside the source's.
+  AvcConfig merged = config_;
+  std::vector<Bytes> sets = SplitAnnexB(headEnc_->extradata, static_cast<std::size_t>(headEnc_->extradata_size));
+  int added = 0;
+  for (Bytes& nal : sets) {
+    const int type = nal[0] & 0x1f;
+    if (type == kNalSps && SpsId(nal) == paramSetId_) {
+      merged.sps.push_back(std::move(nal));
+      ++added;
+    } else if (type == kNalPps && PpsId(nal) == paramSetId_) {
+      merged.pps.push_back(std::move(nal));
+      ++added;
+    } else if (type == kNalSps || type == kNalPps) {
+      *message = "the encoder did not use the parameter set id it was given";
+      return Status::kFallback;
+    }
+  }
+  const Bytes avcc = BuildAvcC(merged);
+  if (added != 2 || avcc.empty()) {
+    *message = "the encoder's parameter sets cannot join the source's";
+    return Status::kFallback;
+  }
+  encoderSets_.assign(headEnc_->extradata, headEnc_->extradata + headEnc_->extradata_size);
+
+  // Decoding the partial groups: frame threads add delay that only matters
+  // for short heads, two keep up with the encoder.
+  if (!OpenDecoder(in_, 2, FF_THREAD_FRAME | FF_THREAD_SLICE, "video", &dec_, message)) return Status::kError;
+
+  out_ = mux->AddStream();
+  if (!out_ || avcodec_parameters_copy(out_->codecpar, par) < 0) {
+    *message = "cannot add the video stream";
+    return Status::kError;
+  }
+  out_->codecpar->codec_tag = 0;  // the output container picks its own tag
+  av_freep(&out_->codecpar->extradata);
+  out_->codecpar->extradata_size = 0;
+  out_->codecpar->extradata = static_cast<std::uint8_t*>(av_mallocz(avcc.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+  if (!out_->codecpar->extradata) {
+    *message = "out of memory";
+    return Status::kError;
+  }
+  std::memcpy(out_->codecpar->extradata, avcc.data(), avcc.size());
+  out_->codecpar->extradata_size = static_cast<int>(avcc.size());
+  out_->time_base = in_->time_base;
+  out_->avg_frame_rate = rate_;
+  out_->sample_aspect_ratio = av_guess_sample_aspect_ratio(in, in_, nullptr);
+
+  // The seam check decodes what the output stream holds, strictly.
+  const AVCodec* h264 = avcodec_find_decoder(AV_CODEC_ID_H264);
+  checker_.reset(avcodec_alloc_context3(h264));
+  if (!checker_ || avcodec_parameters_to_context(checker_.get(), out_->codecpar) < 0) {
+    *message = "cannot set up the seam check";
+    return Status::kError;
+  }
+  checker_->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CRCCHECK;
+  checker_->thread_count = 1;
+  checker_->pkt_timebase = in_->time_base;
+  if (avcodec_open2(checker_.get(), h264, nullptr) < 0) {
+    *message = "cannot open the seam check";
+    return Status::kError;
+  }
+  return Status::kOk;
+}
+
+SmartVideo::Status SmartVideo::OpenEncoder(CodecContextPtr* enc, std::string* message) {
+  const AVCodec* x264 = avcodec_find_encoder_by_name("libx264");
+  const AVCodecParameters* par = in_->codecpar;
+  enc->reset(x264 ? avcodec_alloc_context3(x264) : nullptr);
+  if (!*enc) {
+    *message = "libx264 is not available";
+    return Status::kFallback;
+  }
+  AVCodecContext* c = enc->get();
+  c->width = par->width;
+  c->height = par->height;
+  c->pix_fmt = AV_PIX_FMT_YUV420P;
+  // Full-range pictures stay full range (yuvj420p is how decoders say so).
+  c->color_range = par->format == AV_PIX_FMT_YUVJ420P ? AVCOL_RANGE_JPEG : par->color_range;
+  c->color_primaries = par->color_primaries;
+  c->color_trc = par->color_trc;
+  c->colorspace = par->color_space;
+  c->chroma_sample_location = par->chroma_location;
+  c->sample_aspect_ratio = av_guess_sample_aspect_ratio(inFormat_, in_, nullptr);
+  // Frames keep the source's time stamps, so the encoder works in its base.
+  c->time_base = in_->time_base;
+  c->framerate = rate_;
+  c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  c->thread_count = threads_;
+  // No reordering and one reference: never deeper than the source, and the
+  // re-encoded run is short.
+  c->max_b_frames = 0;
+  c->refs = 1;
+  c->gop_size = 100000;  // the head and tail need only their first IDR
+  if (par->level > 0) c->level = par->level;
+  AVDictionary* opts = nullptr;
+  char crf[16];
+  std::snprintf(crf, sizeof crf, "%.2f", 18 + (100 - quality_) * 0.33);
+  char params[64];
+  std::snprintf(params, sizeof params, "sps-id=%d:bframes=0:ref=1:scenecut=0", paramSetId_);
+  av_dict_set(&opts, "preset", "veryfast", 0);
+  av_dict_set(&opts, "crf", crf, 0);
+  av_dict_set(&opts, "profile", X264Profile(par->profile), 0);
+  av_dict_set(&opts, "x264-params", params, 0);
+  const int err = avcodec_open2(c, x264, &opts);
+  av_dict_free(&opts);
+  if (err < 0) {
+    *message = "cannot open libx264 like the source: " + AvErrorText(err);
+    return Status::kFallback;
+  }
+  if (!c->extradata || c->extradata_size <= 0) {
+    *message = "libx264 gave no parameter sets";
+    return Status::kFallback;
+  }
+  return Status::kOk;
+}
+
+void SmartVideo::SetWindow(const PieceWindow& window, std::int64_t fileStartUs) {
+  fileStartUs_ = fileStartUs;
+  // Rounded up: a frame belongs to the piece when t >= S exactly. The first
+  // piece also takes anything stamped before the file's start, the last runs
+  // to the real end.
+  const auto up = static_cast<AVRounding>(AV_ROUND_UP | AV_ROUND_PASS_MINMAX);
+  const std::int64_t s = fileStartUs + window.startUs();
+  startTs_ = window.startUs() <= 0 ? INT64_MIN : av_rescale_q_rnd(s, AV_TIME_BASE_Q, in_->time_base, up);
+  endTs_ = window.runsToEnd() ? INT64_MAX
+                              : av_rescale_q_rnd(fileStartUs + window.endUs(), AV_TIME_BASE_Q, in_->time_base, up);
+  originTs_ = av_rescale_q(s, AV_TIME_BASE_Q, in_->time_base);
+}
+
+bool SmartVideo::IsCleanKey(const AVPacket* pkt) const {
+  if (!(pkt->flags & AV_PKT_FLAG_KEY)) return false;
+  // An IDR frame has no leading pictures: nothing decoded after it is shown
+  // before it, and nothing after it refers to anything before it.
+  std::vector<int> types;
+  if (!LengthPrefixedNalTypes(pkt->data, static_cast<std::size_t>(pkt->size), config_.nalLengthSize, &types))
+    return false;
+  return std::find(types.begin(), types.end(), kNalIdrSlice) != types.end();
+}
+
+SmartVideo::Status SmartVideo::Feed(const AVPacket* pkt, std::string* message) {
+  if (done_) return Status::kOk;
+  if (pkt) {
+    if (pkt->pts == AV_NOPTS_VALUE || pkt->dts == AV_NOPTS_VALUE) {
+      *message = "the source's video packets lack time stamps";
+      return Status::kFallback;
+    }
+    const std::int64_t end = pkt->pts + std::max<std::int64_t>(pkt->duration, 0);
+    reachedUs_ = std::max(reachedUs_, av_rescale_q(end, in_->time_base, AV_TIME_BASE_Q) - fileStartUs_);
+  }
+  const bool clean = pkt && IsCleanKey(pkt);
+  return phase_ == Phase::kHead ? FeedHead(pkt, clean, message) : FeedCopy(pkt, clean, message);
+}
+
+SmartVideo::Status SmartVideo::FeedHead(const AVPacket* pkt, bool clean, std::string* message) {
+  if (!pkt) return FinishHead(false, 0, message);
+  if (clean && pkt->pts >= startTs_) {
+    // The first clean key frame in the piece: the head ends before it.
+    const std::int64_t delay = pkt->pts - pkt->dts;
+    if (delay < 0) {
+      *message = "the source's time stamps put a frame before its decoding";
+      return Status::kFallback;
+    }
+    const bool bodyFollows = pkt->pts < endTs_ && !headReachedEnd_;
+    Status st = FinishHead(bodyFollows, bodyFollows ? delay : 0, message);
+    if (st != Status::kOk || !bodyFollows) return st;
+    if (firstKeptUs_ < 0) firstKeptUs_ = av_rescale_q(pkt->pts, in_->time_base, AV_TIME_BASE_Q) - fileStartUs_;
+    phase_ = Phase::kCopy;
+    done_ = false;
+    return FeedCopy(pkt, true, message);
+  }
+  if (clean) {
+    // Everything before a clean key frame earlier than the start is shown
+    // before it: decoding starts afresh here.
+    avcodec_flush_buffers(dec_.get());
+  }
+  Status st = Decode(pkt, headEnc_.get(), startTs_, &headPackets_, message);
+  // A decoded frame at the end: the piece lies inside one group.
+  if (st == Status::kOk && headReachedEnd_) return FinishHead(false, 0, message);
+  return st;
+}
+
+SmartVideo::Status SmartVideo::FinishHead(bool bodyFollows, std::int64_t delay, std::string* message) {
+  Status st = Decode(nullptr, headEnc_.get(), startTs_, &headPackets_, message);
+  if (st != Status::kOk) return st;
+  avcodec_flush_buffers(dec_.get());
+  if (headFrames_ > 0) {
+    st = Encode(headEnc_.get(), nullptr, &headPackets_, message);
+    if (st != Status::kOk) return st;
+    st = WriteEncoded(&headPackets_, delay, message);
+    if (st != Status::kOk) return st;
+    // The copied packets that follow go through the same check, so that a
+    // clash of parameter sets shows at once.
+    checkAfterSeam_ = kSeamCheckPackets;
+  }
+  phase_ = Phase::kDone;
+  done_ = true;
+  // With a body to follow, the check goes on through its first packets.
+  return bodyFollows ? Status::kOk : EndSeamCheck(message);
+}
+
+SmartVideo::Status SmartVideo::EndSeamCheck(std::string* message) {
+  if (checkAfterSeam_ == 0) return Status::kOk;
+  checkAfterSeam_ = 0;
+  Status st = Check(nullptr, "start", message);
+  avcodec_flush_buffers(checker_.get());
+  return st;
+}
+
+SmartVideo::Status SmartVideo::FeedCopy(const AVPacket* pkt, bool clean, std::string* message) {
+  if (!pkt || clean) {
+    // The buffered group is complete.
+    if (firstAtEnd_ != SIZE_MAX) return DecideTail(message);
+    Status st = WriteGroup(group_.size(), message);
+    if (st != Status::kOk) return st;
+    ClearGroup();
+    if (!pkt || pkt->pts >= endTs_) {
+      phase_ = Phase::kDone;
+      done_ = true;
+      return EndSeamCheck(message);
+    }
+  }
+  PacketPtr copy(av_packet_clone(pkt));
+  if (!copy) {
+    *message = "out of memory";
+    return Status::kError;
+  }
+  if (pkt->pts >= endTs_ && firstAtEnd_ == SIZE_MAX) firstAtEnd_ = group_.size();
+  groupBytes_ += pkt->size;
+  group_.push_back(std::move(copy));
+  if (firstAtEnd_ != SIZE_MAX && TailDecidable(group_.size(), firstAtEnd_)) return DecideTail(message);
+  if (group_.size() > kMaxGroupPackets || groupBytes_ > kMaxGroupBytes) {
+    *message = "the source's clean key frames are too far apart";
+    return Status::kFallback;
+  }
+  return Status::kOk;
+}
+
+SmartVideo::Status SmartVideo::DecideTail(std::string* message) {
+  phase_ = Phase::kDone;
+  done_ = true;
+  std::vector<std::int64_t> pts;
+  std::size_t lastBefore = 0;  // the last packet with a frame before the end
+  for (std::size_t i = 0; i < group_.size(); ++i) {
+    pts.push_back(group_[i]->pts);
+    if (group_[i]->pts < endTs_) lastBefore = i;
+  }
+  const TailSplit split = SplitTail(pts, endTs_);
+  Status st = WriteGroup(static_cast<std::size_t>(split.copy), message);
+  if (st == Status::kOk) st = EndSeamCheck(message);
+  if (st != Status::kOk || !split.reencode) return st;
+
+  // The frames before the end that the copy leaves out (B-frames decoded
+  // after a frame at or past the end) are re-encoded after it, by an
+  // encoder of the same settings, hence the same parameter sets under the
+  // same id.
+  st = OpenEncoder(&tailEnc_, message);
+  if (st != Status::kOk) return st;
+  if (encoderSets_ != Bytes(tailEnc_->extradata, tailEnc_->extradata + tailEnc_->extradata_size)) {
+    *message = "the encoder's parameter sets changed between the start and the end";
+    return Status::kFallback;
+  }
+  const AVPacket* key = group_.front().get();
+  const std::int64_t delay = key->pts - key->dts;
+  std::vector<PacketPtr> packets;
+  const std::int64_t before = headFrames_;
+  for (std::size_t i = 0; i <= lastBefore; ++i) {
+    st = Decode(group_[i].get(), tailEnc_.get(), split.reencodeFrom, &packets, message);
+    if (st != Status::kOk) return st;
+  }
+  st = Decode(nullptr, tailEnc_.get(), split.reencodeFrom, &packets, message);
+  if (st != Status::kOk) return st;
+  // Decode() counts what it encodes as head frames.
+  tailFrames_ = headFrames_ - before;
+  headFrames_ = before;
+  st = Encode(tailEnc_.get(), nullptr, &packets, message);
+  if (st != Status::kOk) return st;
+  ClearGroup();
+  return WriteEncoded(&packets, delay, message);
+}
+
+SmartVideo::Status SmartVideo::WriteGroup(std::size_t count, std::string* message) {
+  for (std::size_t i = 0; i < count && i < group_.size(); ++i) {
+    Status st = WriteCopied(group_[i].get(), message);
+    if (st != Status::kOk) return st;
+  }
+  return Status::kOk;
+}
+
+void SmartVideo::ClearGroup() {
+  group_.clear();
+  groupBytes_ = 0;
+  firstAtEnd_ = SIZE_MAX;
+}
+
+SmartVideo::Status SmartVideo::Decode(const AVPacket* pkt, AVCodecContext* enc, std::int64_t from,
+                                      std::vector<PacketPtr>* out, std::string* message) {
+  // Frames before `from` are decoded only as references; those nothing
+  // refers to need not be decoded at all.
+  dec_->skip_frame = pkt && pkt->pts < from ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+  int err = avcodec_send_packet(dec_.get(), pkt);
+  if (err < 0 && err != AVERROR_EOF) {
+    *message = "a packet to re-encode does not decode";
+    return Status::kFallback;
+  }
+  for (;;) {
+    err = avcodec_receive_frame(dec_.get(), frame_.get());
+    if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return Status::kOk;
+    if (err < 0) {
+      *message = "a frame to re-encode does not decode";
+      return Status::kFallback;
+    }
+    const std::int64_t ts = frame_->best_effort_timestamp;
+    Status st = Status::kOk;
+    if (frame_->interlaced_frame) {
+      *message = "the source has interlaced pictures";
+      st = Status::kFallback;
+    } else if (ts == AV_NOPTS_VALUE) {
+      *message = "a decoded frame has no time stamp";
+      st = Status::kFallback;
+    } else if (ts >= endTs_) {
+      headReachedEnd_ = true;
+    } else if (ts >= from) {
+      if (firstKeptUs_ < 0) firstKeptUs_ = av_rescale_q(ts, in_->time_base, AV_TIME_BASE_Q) - fileStartUs_;
+      frame_->pts = ts;
+      frame_->pict_type = AV_PICTURE_TYPE_NONE;
+      frame_->sample_aspect_ratio = enc->sample_aspect_ratio;
+      if (frame_->format != AV_PIX_FMT_YUV420P && frame_->format != AV_PIX_FMT_YUVJ420P) {
+        *message = "a decoded frame is not 8-bit 4:2:0";
+        st = Status::kFallback;
+      } else {
+        if (frame_->format == AV_PIX_FMT_YUVJ420P) frame_->format = AV_PIX_FMT_YUV420P;
+        st = Encode(enc, frame_.get(), out, message);
+        ++headFrames_;
+      }
+    }
+    av_frame_unref(frame_.get());
+    if (st != Status::kOk) return st;
+  }
+}
+
+SmartVideo::Status SmartVideo::Encode(AVCodecContext* enc, AVFrame* frame, std::vector<PacketPtr>* out,
+                                      std::string* message) {
+  int err = avcodec_send_frame(enc, frame);
+  if (err < 0 && err != AVERROR_EOF) {
+    *message = "video encoding failed: " + AvErrorText(err);
+    return Status::kError;
+  }
+  for (;;) {
+    err = avcodec_receive_packet(enc, encoded_.get());
+    if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return Status::kOk;
+    if (err < 0) {
+      *message = "video encoding failed: " + AvErrorText(err);
+      return Status::kError;
+    }
+    // The output keeps the source's NAL length prefixes, not x264's start
+    // codes.
+    Bytes body;
+    if (!AnnexBToLengthPrefixed(encoded_->data, static_cast<std::size_t>(encoded_->size),
+                                config_.nalLengthSize, &body)) {
+      *message = "a re-encoded frame is too large for the source's NAL length size";
+      return Status::kFallback;
+    }
+    PacketPtr p = MakePacket();
+    if (!p || av_new_packet(p.get(), static_cast<int>(body.size())) < 0 ||
+        av_packet_copy_props(p.get(), encoded_.get()) < 0) {
+      *message = "out of memory";
+      return Status::kError;
+    }
+    std::memcpy(p->data, body.data(), body.size());
+    av_packet_unref(encoded_.get());
+    out->push_back(std::move(p));
+  }
+}
+
+SmartVideo::Status SmartVideo::WriteEncoded(std::vector<PacketPtr>* packets, std::int64_t delay,
+                                            std::string* message) {
+  const char* seam = phase_ == Phase::kHead ? "start" : "end";
+  std::size_t checked = 0;
+  for (PacketPtr& p : *packets) {
+    // Without B-frames the encoder's DTS equal its PTS; lowered by the
+    // source's delay they stay below the first copied DTS and rise by one
+    // frame at the seam.
+    p->dts = p->pts - delay;
+    if (p->dts <= lastDts_) {
+      *message = std::string("the time stamps at the ") + seam + " of the piece do not rise";
+      return Status::kFallback;
+    }
+    lastDts_ = p->dts;
+    if (checked < kEncodedCheckPackets) {
+      Status st = Check(p.get(), seam, message);
+      if (st == Status::kOk && ++checked == std::min(kEncodedCheckPackets, packets->size())) {
+        st = Check(nullptr, seam, message);
+        avcodec_flush_buffers(checker_.get());
+      }
+      if (st != Status::kOk) return st;
+    }
+    p->pts -= originTs_;
+    p->dts -= originTs_;
+    p->duration = frameTs_;  // a frame, so that a piece ending here keeps its last one
+    if (!mux_->Write(p.get(), in_->time_base, out_, message)) return Status::kError;
+  }
+  packets->clear();
+  return Status::kOk;
+}
+
+SmartVideo::Status SmartVideo::WriteCopied(const AVPacket* pkt, std::string* message) {
+  if (checkAfterSeam_ > 0) {
+    Status st = Check(pkt, "start", message);
+    if (st != Status::kOk) return st;
+    if (checkAfterSeam_ == 1) {
+      st = EndSeamCheck(message);
+      if (st != Status::kOk) return st;
+    } else {
+      --checkAfterSeam_;
+    }
+  }
+  if (pkt->dts <= lastDts_) {
+    *message = "the time stamps at the start of the piece do not rise";
+    return Status::kFallback;
+  }
+  lastDts_ = pkt->dts;
+  // The muxer takes what it is given; the group keeps its packets for a
+  // re-encode of its end.
+  PacketPtr out(av_packet_clone(pkt));
+  if (!out) {
+    *message = "out of memory";
+    return Status::kError;
+  }
+  out->pts -= originTs_;
+  out->dts -= originTs_;
+  ++copied_;
+  return mux_->Write(out.get(), in_->time_base, out_, message) ? Status::kOk : Status::kError;
+}
+
+SmartVideo::Status SmartVideo::Check(const AVPacket* pkt, const char* seam, std::string* message) {
+  int err = avcodec_send_packet(checker_.get(), pkt);
+  bool bad = err < 0 && err != AVERROR_EOF;
+  while (!bad) {
+    err = avcodec_receive_frame(checker_.get(), frame_.get());
+    if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) break;
+    bad = err < 0 || frame_->decode_error_flags != 0 || (frame_->flags & AV_FRAME_FLAG_CORRUPT);
+    av_frame_unref(frame_.get());
+  }
+  if (!bad) return Status::kOk;
+  *message = std::string("the seam at the ") + seam + " of the piece does not decode cleanly";
+  return Status::kFallback;
+}
+
+std::string SmartVideo::Summary() const {
+  std::string s = "smart cut: " + std::to_string(headFrames_) + " frames re-encoded at the start, " +
+                  std::to_string(copied_) + " copied";
+  if (tailFrames_ > 0) s += ", " + std::to_string(tailFrames_) + " re-encoded at the end";
+  return s;
+}
+
+}  // namespace zantrel::tool
