@@ -1,5 +1,6 @@
 #include "engine/job.h"
 
+#include <dirent.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,7 +10,10 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <initializer_list>
+#include <set>
 
 #include "platform/cmdline.h"
 #include "platform/fs.h"
@@ -110,24 +114,134 @@ bool CreateFolderPath(const std::string& path) {
   return ensure(p);
 }
 
+namespace {
+
+// The user's words for the errno values a folder check or a removal meets.
+std::string ErrnoWords(int err) {
+  switch (err) {
+    case EACCES:
+    case EPERM:
+      return "没有写入权限";
+    case EROFS:
+      return "磁盘是只读的";
+    case ENOSPC:
+    case EDQUOT:
+      return "磁盘空间不足";
+    case ENOENT:
+    case ENOTDIR:
+      return "文件夹不存在";
+    default:
+      return std::strerror(err);
+  }
+}
+
+bool Contains(const std::string& text, const char* part) {
+  return text.find(part) != std::string::npos;
+}
+
+}  // namespace
+
+bool CheckFolderWritable(const std::string& folder, std::string* error) {
+  std::string probe = folder;
+  if (probe.empty()) probe = ".";
+  if (probe.back() != kPathSep) probe += kPathSep;
+  probe += ".zantrel-write-check-XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) {
+    if (error) *error = ErrnoWords(errno);
+    return false;
+  }
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+std::vector<std::string> JobOutputNames(const SplitJob& job) {
+  std::vector<std::string> names;
+  for (int k = 1; k < job.count; ++k) names.push_back(SegmentOutputName(job.outputBase, k));
+  return names;
+}
+
+std::vector<std::string> ExistingOutputNames(const SplitJob& job) {
+  std::vector<std::string> existing;
+  for (const std::string& name : JobOutputNames(job)) {
+    struct stat st;
+    if (::lstat(name.c_str(), &st) == 0) existing.push_back(name);
+  }
+  return existing;
+}
+
+bool RemoveFiles(const std::vector<std::string>& paths, std::string* error) {
+  for (const std::string& path : paths) {
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) continue;
+    if (error) *error = path + "：" + (errno == EISDIR ? std::string("这是一个文件夹") : ErrnoWords(errno));
+    return false;
+  }
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 
-bool CToolProcess::Failed() const {
-  if (!started) return true;
-  if (waitStatus == -1 || !WIFEXITED(waitStatus) || WEXITSTATUS(waitStatus) != 0) return true;
-  return !outputExists;
+PieceOutcome CToolProcess::Outcome() const {
+  const bool cleanExit = started && waitStatus != -1 && WIFEXITED(waitStatus) &&
+                         WEXITSTATUS(waitStatus) == 0;
+  if (cleanExit && outputExists) return PieceOutcome::kWritten;
+  // Nothing of the source lies in a segment of no length, whatever the tool
+  // made of it.
+  if (plannedLength <= 0) return PieceOutcome::kEmpty;
+  if (stopped) return PieceOutcome::kStopped;
+  return PieceOutcome::kFailed;
+}
+
+FailureReason CToolProcess::Reason() const {
+  if (!Failed()) return FailureReason::kNone;
+  if (!started) return FailureReason::kToolMissing;
+  const std::string& m = toolMessage;
+  if (Contains(m, "already exists") || Contains(m, "appeared meanwhile"))
+    return FailureReason::kAlreadyExists;
+  if (Contains(m, "No space left") || Contains(m, "Disk quota")) return FailureReason::kDiskFull;
+  // The source is named first: a source the user may not read is unreadable,
+  // not a folder without permission.
+  if (Contains(m, "cannot open '") || Contains(m, "cannot read the streams") ||
+      Contains(m, "holds no audio or video") || Contains(m, "Invalid data found") ||
+      Contains(m, "truncated or damaged"))
+    return FailureReason::kUnreadableSource;
+  if (Contains(m, "Permission denied") || Contains(m, "Read-only file system") ||
+      Contains(m, "Operation not permitted"))
+    return FailureReason::kPermissionDenied;
+  return FailureReason::kOther;
 }
 
 std::string CToolProcess::DescribeFailure() const {
   const std::string head = "第" + std::to_string(segment) + "段：";
-  if (!started) return head + "无法启动 ZantrelCore（" + startError + "）";
-  if (waitStatus == -1) return head + "ZantrelCore 未结束";
-  if (!WIFEXITED(waitStatus) || WEXITSTATUS(waitStatus) != 0) {
-    return head + "ZantrelCore 异常结束（" + DescribeWaitStatus(waitStatus) + "）" +
-           (toolMessage.empty() ? std::string() : "：" + toolMessage);
+  switch (Reason()) {
+    case FailureReason::kNone:
+      return std::string();
+    case FailureReason::kToolMissing:
+      return head + "找不到分割工具 ZantrelCore，或无法启动它";
+    case FailureReason::kAlreadyExists:
+      return head + "同名文件已存在";
+    case FailureReason::kDiskFull:
+      return head + "磁盘空间不足";
+    case FailureReason::kPermissionDenied:
+      return head + "没有写入输出文件夹的权限";
+    case FailureReason::kUnreadableSource:
+      return head + "无法读取源文件";
+    case FailureReason::kOther:
+      break;
   }
-  if (!outputExists) return head + "没有生成输出文件 " + outputPath;
-  return std::string();
+  // The tool's own words, when it gave any, are the best we have.
+  std::string detail = toolMessage;
+  const std::string prefix = "ZantrelCore: ";
+  if (detail.rfind(prefix, 0) == 0) detail.erase(0, prefix.size());
+  if (detail.empty()) {
+    if (waitStatus != -1 && WIFSIGNALED(waitStatus))
+      return head + "分割工具意外终止（信号 " + std::to_string(WTERMSIG(waitStatus)) + "）";
+    if (waitStatus != -1 && WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) != 0)
+      return head + "分割工具出错（退出码 " + std::to_string(WEXITSTATUS(waitStatus)) + "）";
+    return head + "没有生成输出文件";
+  }
+  return head + "分割出错（" + detail + "）";
 }
 
 // ---------------------------------------------------------------------------
@@ -141,18 +255,66 @@ CSplitTask::CSplitTask(SplitJob job, DoneFn onDone, std::string programDir,
 
 CSplitTask::~CSplitTask() {
   cancelled_ = true;
+  stopRequested_ = true;
   // A worker waiting in its DoneFn for the UI must not hold us up.
   ReleaseDone();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     pauseRequested_ = false;
-    if (child_) {
-      // A stopped child does not die of SIGKILL until it runs again.
-      child_->Signal(SIGCONT);
-      child_->Signal(SIGKILL);
+    TerminateChildLocked();
+  }
+  // The worker ends the run as Stop does: the tool's clean-up first, the
+  // kill only after the grace period.
+  if (worker_.joinable()) worker_.join();
+}
+
+void CSplitTask::TerminateChildLocked() {
+  if (!child_) return;
+  if (current_) current_->stopped = true;
+  // SIGTERM lets the tool remove its temporary file; a stopped tool only
+  // acts on it once it runs again.
+  child_->Signal(SIGTERM);
+  child_->Signal(SIGCONT);
+}
+
+bool CSplitTask::Stop() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (finished_) return false;
+  stopRequested_ = true;
+  pauseRequested_ = false;
+  for (const auto& run : runs_) run->paused = 0;
+  TerminateChildLocked();
+  return true;
+}
+
+JobSummary CSplitTask::Summary() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  JobSummary s;
+  s.pieces = Pieces();
+  for (const auto& run : runs_) {
+    switch (run->Outcome()) {
+      case PieceOutcome::kWritten: ++s.written; break;
+      case PieceOutcome::kEmpty: ++s.empty; break;
+      case PieceOutcome::kStopped: ++s.stopped; break;
+      case PieceOutcome::kFailed: ++s.failed; break;
     }
   }
-  if (worker_.joinable()) worker_.join();
+  s.notRun = s.pieces - static_cast<int>(runs_.size());
+  if (s.notRun < 0) s.notRun = 0;
+  return s;
+}
+
+int CSplitTask::PiecesBeforeRun(pid_t sender) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (sender == 0) {
+    int ended = 0;
+    for (const auto& run : runs_)
+      if (run != current_ || !child_) ++ended;
+    return ended;
+  }
+  for (const auto& run : runs_)
+    if (run->pid == sender) return run->segment - 1;
+  return -1;
 }
 
 void CSplitTask::Start() {
@@ -223,15 +385,16 @@ void CSplitTask::SplitThreadProc() {
 
   const std::string extension = OutputExtension(job_.outputBase);
   for (int k = 1; k < n; ++k) {
-    if (cancelled_) break;
+    if (cancelled_ || stopRequested_) break;
     const std::string output = SegmentOutputName(job_.outputBase, k);
-    int length = b[k] - b[k - 1];
+    const int planned = b[k] - b[k - 1];
+    int length = planned;
     // The duration is whole seconds, cut down; the source's last fraction of
     // a second would be in no piece. Asked for one second more, the last run
     // goes on to the source's real end.
     if (k == n - 1) length += 1;
     const std::string line = BuildCutCommandLine(extension, job_.sourcePath, b[k - 1], length, output);
-    RunToolAndWait(line, k, output);  // a run that fails is recorded; the next one runs
+    RunToolAndWait(line, k, planned, output);  // a run that fails is recorded; the next one runs
   }
 
   finished_ = true;
@@ -267,20 +430,56 @@ struct ToolOutput {
 };
 }  // namespace
 
-int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment,
+namespace {
+// The tool writes a piece under ".<name>.part-XXXXXX" beside it. A run that
+// was killed cannot remove that file itself; the names that were not there
+// before the run are its own.
+std::string TempPrefix(const std::string& outputPath) {
+  const std::size_t sep = outputPath.rfind(kPathSep);
+  const std::string name = sep == std::string::npos ? outputPath : outputPath.substr(sep + 1);
+  return "." + name + ".part-";
+}
+std::string DirOf(const std::string& outputPath) {
+  const std::size_t sep = outputPath.rfind(kPathSep);
+  if (sep == std::string::npos) return ".";
+  return sep == 0 ? kPathSepStr : outputPath.substr(0, sep);
+}
+std::set<std::string> TempFilesOf(const std::string& outputPath) {
+  std::set<std::string> names;
+  const std::string prefix = TempPrefix(outputPath);
+  DIR* d = ::opendir(DirOf(outputPath).c_str());
+  if (!d) return names;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.rfind(prefix, 0) == 0) names.insert(name);
+  }
+  ::closedir(d);
+  return names;
+}
+void RemoveNewTempFiles(const std::string& outputPath, const std::set<std::string>& before) {
+  for (const std::string& name : TempFilesOf(outputPath)) {
+    if (before.count(name)) continue;
+    ::unlink((DirOf(outputPath) + kPathSepStr + name).c_str());
+  }
+}
+}  // namespace
+
+int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment, int plannedLength,
                                const std::string& outputPath) {
   auto run = std::make_shared<CToolProcess>();
   run->segment = segment;
+  run->plannedLength = plannedLength;
   run->commandLine = commandLine;
   run->outputPath = outputPath;
 
   ToolOutput output;
   ChildProcess child;
+  const std::set<std::string> tempBefore = TempFilesOf(outputPath);
   {
     // Started under the lock, so Pause and the destructor see either no
     // child or a live one, never one half set up.
     std::lock_guard<std::mutex> lock(mutex_);
-    if (cancelled_) return 0;
+    if (cancelled_ || stopRequested_) return 0;
     LaunchOptions options;
     options.programDir = programDir_;
     options.quiet = true;
@@ -307,8 +506,21 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment,
   }
 
   // Wait without reaping: until the lock below, the pid stays ours, so a
-  // Pause or Resume racing with the end can never signal a reused pid.
-  child.WaitExitedNoReap();
+  // Pause or Resume racing with the end can never signal a reused pid. A
+  // stopped run that outlives its grace period is killed.
+  std::chrono::steady_clock::time_point stopSeen{};
+  bool killed = false;
+  while (!child.WaitExitedNoReapFor(100)) {
+    if (!stopRequested_ || killed) continue;
+    const auto now = std::chrono::steady_clock::now();
+    if (stopSeen == std::chrono::steady_clock::time_point{}) stopSeen = now;
+    if (now - stopSeen >= std::chrono::milliseconds(kStopGraceMs)) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      child.Signal(SIGCONT);
+      child.Signal(SIGKILL);
+      killed = true;
+    }
+  }
   const bool outputExists = IsRegularFile(outputPath);
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -317,6 +529,8 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment,
     run->outputExists = outputExists;
     run->toolMessage = output.LastLine();
   }
+  // A tool ended by a signal had no chance to clean up after itself.
+  if (run->waitStatus != -1 && WIFSIGNALED(run->waitStatus)) RemoveNewTempFiles(outputPath, tempBefore);
   return 1;
 }
 

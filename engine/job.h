@@ -49,9 +49,43 @@ std::string BuildCutCommandLine(const std::string& extension, const std::string&
 // True when every folder along `path` exists or was created.
 bool CreateFolderPath(const std::string& path);
 
+// True when a file can be created in `folder` (an existing folder): a hidden
+// probe file is made and removed at once. Otherwise false with a one-line
+// reason for the user in *error.
+bool CheckFolderWritable(const std::string& folder, std::string* error);
+
+// The output name of every segment of the job, in segment order.
+std::vector<std::string> JobOutputNames(const SplitJob& job);
+// Those output names under which something exists already.
+std::vector<std::string> ExistingOutputNames(const SplitJob& job);
+// Removes exactly the given files. False at the first one that cannot be
+// removed (one that is already gone counts as removed), with the name and
+// the reason in *error.
+bool RemoveFiles(const std::vector<std::string>& paths, std::string* error);
+
+// How a run ended, as the user is told.
+enum class PieceOutcome {
+  kWritten,  // the piece is in place
+  kEmpty,    // the segment has no length: nothing of the source is missing
+  kStopped,  // ended by Stop (or the job's destruction) before it was done
+  kFailed,
+};
+
+// Why a run failed, in the user's terms.
+enum class FailureReason {
+  kNone,
+  kToolMissing,       // ZantrelCore could not be started
+  kAlreadyExists,     // the piece's name is taken
+  kDiskFull,
+  kPermissionDenied,  // the output folder cannot be written
+  kUnreadableSource,
+  kOther,             // the tool's own words are shown
+};
+
 // One tool run.
 struct CToolProcess {
   int segment = 0;            // 1-based
+  int plannedLength = 0;      // the segment's length in the plan, whole seconds
   std::string commandLine;
   std::string outputPath;
   pid_t pid = -1;
@@ -61,10 +95,26 @@ struct CToolProcess {
   int waitStatus = -1;        // raw wait status once ended
   bool outputExists = false;  // the output file exists after the run
   std::string toolMessage;    // the tool's last line of output, if it wrote one
-  // True when the run counts as failed: not started, non-zero exit or
-  // killed, or no output file.
-  bool Failed() const;
-  std::string DescribeFailure() const;  // one line, for the user
+  bool stopped = false;       // Stop came while this run was live
+  // Written when the tool exited 0 and the piece exists; otherwise empty for
+  // a segment of no length, stopped when Stop ended it, else failed.
+  PieceOutcome Outcome() const;
+  bool Failed() const { return Outcome() == PieceOutcome::kFailed; }
+  FailureReason Reason() const;  // kNone unless Failed()
+  // One line for the user: the piece's number and the reason in plain words
+  // ("" unless Failed()).
+  std::string DescribeFailure() const;
+};
+
+// Counts of a job's pieces by outcome; pieces never run (after a Stop) are
+// `notRun`.
+struct JobSummary {
+  int pieces = 0;
+  int written = 0;
+  int empty = 0;
+  int failed = 0;
+  int stopped = 0;
+  int notRun = 0;
 };
 
 class CSplitTask {
@@ -74,14 +124,33 @@ class CSplitTask {
   // programDir: folder searched first for the tool; env: extra environment
   // entries for each run (the progress channel's address).
   CSplitTask(SplitJob job, DoneFn onDone, std::string programDir, std::vector<std::string> env);
-  // Cancels a running job without hanging: releases a waiting DoneFn, resumes
-  // and kills the current run, joins the worker.
+  // Cancels a running job without hanging: releases a waiting DoneFn, stops
+  // the current run as Stop() does (temporary file removed), joins the
+  // worker. The DoneFn is not called.
   ~CSplitTask();
   CSplitTask(const CSplitTask&) = delete;
   CSplitTask& operator=(const CSplitTask&) = delete;
 
   void Start();
   const SplitJob& job() const { return job_; }
+  // Number of segments (count - 1, at least 0).
+  int Pieces() const { return job_.count > 1 ? job_.count - 1 : 0; }
+
+  // Ends the job early; UI thread, returns at once. The live run is asked to
+  // stop (SIGTERM, so the tool removes its temporary file), is killed if it
+  // has not ended within kStopGraceMs, and whatever temporary file it left
+  // is removed; no further run starts and the finished pieces stay. The
+  // DoneFn follows as for any end. False when the job has already finished.
+  bool Stop();
+  bool StopRequested() const { return stopRequested_.load(); }
+  static constexpr int kStopGraceMs = 2000;
+
+  // Summary of the runs so far (complete once Finished()).
+  JobSummary Summary() const;
+  // For a progress report from process `sender`: the number of pieces before
+  // that run (its segment - 1); -1 when `sender` is none of this job's runs.
+  // Sender 0 (unknown) counts the runs that have ended.
+  int PiecesBeforeRun(pid_t sender) const;
 
   // Pause and resume the job (SIGSTOP / SIGCONT of the live run). A pause
   // that lands between two runs is kept and applied to the next run as soon
@@ -108,7 +177,10 @@ class CSplitTask {
 
  private:
   void SplitThreadProc();
-  int RunToolAndWait(const std::string& commandLine, int segment, const std::string& outputPath);
+  int RunToolAndWait(const std::string& commandLine, int segment, int plannedLength,
+                     const std::string& outputPath);
+  // Under mutex_: ask the live run to end.
+  void TerminateChildLocked();
 
   SplitJob job_;
   DoneFn onDone_;
@@ -125,6 +197,7 @@ class CSplitTask {
 
   std::atomic<bool> finished_{false};
   std::atomic<bool> cancelled_{false};
+  std::atomic<bool> stopRequested_{false};
   std::mutex doneMutex_;
   std::condition_variable doneCv_;
   bool doneReleased_ = false;

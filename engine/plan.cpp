@@ -46,6 +46,14 @@ SplitPlan BuildSplitPlan(const SplitPlanInput& in) {
         plan.count = 1;
         break;
       }
+      // More parts than whole seconds would leave every segment but the last
+      // empty, and an absurd count would not even fit in memory: refused.
+      const int seconds = std::max(0, TruncToInt(in.duration));
+      if (n > seconds) {
+        plan.error = "分割段数（" + std::to_string(n) + "）超过了视频的秒数（" +
+                     std::to_string(seconds) + "），每段至少要有一秒，请减少段数！";
+        return plan;
+      }
       const int step = TruncToInt(in.duration / n);
       plan.count = n + 1;
       plan.boundaries.reserve(static_cast<std::size_t>(n - 1));

@@ -32,7 +32,9 @@ struct SplitPlan {
 };
 
 // The plan for the given input. Count 1 (average with N <= 0, a negative N
-// counting as 0) is a valid plan with no segment. Equal-time takes its
+// counting as 0) is a valid plan with no segment. Average with N above the
+// whole seconds of D is invalid (every segment but the last would be empty),
+// with the message-box text in `error`. Equal-time takes its
 // quotient D div S in integers, so exact multiples never lose a segment to
 // rounding; S <= 0 is invalid with a message-box text in `error`. Custom
 // points are used ascending and distinct. No cap on the number of

@@ -266,6 +266,31 @@ void ChildProcess::WaitExitedNoReap() {
   }
 }
 
+bool ChildProcess::WaitExitedNoReapFor(int timeoutMs) {
+  if (!running()) return true;
+  auto exited = [this] {
+    siginfo_t info;
+    for (;;) {
+      std::memset(&info, 0, sizeof info);
+      if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT | WNOHANG) == 0)
+        return info.si_pid == pid_;  // si_pid stays 0 while it runs
+      if (errno != EINTR) return true;  // not our child any more: nothing to wait for
+    }
+  };
+  if (exited()) return true;
+  // A pidfd becomes readable at the exit, so the wait needs no polling loop.
+  const int pfd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+  if (pfd >= 0) {
+    pollfd p{pfd, POLLIN, 0};
+    while (poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs) < 0 && errno == EINTR) {
+    }
+    close(pfd);
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs < 10 ? timeoutMs : 10));
+  }
+  return exited();
+}
+
 bool ChildProcess::Signal(int sig) {
   if (!running()) return false;
   return kill(pid_, sig) == 0;

@@ -70,6 +70,9 @@ class ChildProcess {
   // Waits until the child has exited WITHOUT reaping it (waitid WNOWAIT), so
   // its pid cannot be reused while others may still signal it.
   void WaitExitedNoReap();
+  // The same, for at most timeoutMs; true once the child has exited (or
+  // there is none).
+  bool WaitExitedNoReapFor(int timeoutMs);
 
   // Sends a signal to the child; false when there is no live child.
   bool Signal(int sig);

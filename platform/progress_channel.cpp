@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 namespace zantrel {
 
@@ -62,6 +63,8 @@ bool ReadProgressPercent(const std::uint8_t* data, std::size_t size, std::int32_
 struct ProgressChannelServer::Impl {
   int listenFd = -1;
   std::vector<int> conns;
+  std::map<int, pid_t> peers;  // connection -> the process that opened it
+  pid_t sender = 0;            // peer of the block being handed over
   std::string privateDir;  // made by us; removed with the socket
   std::vector<std::uint8_t> buf = std::vector<std::uint8_t>(kMaxBlock + 1);
   std::size_t next = 0;  // connection read first by the next Poll (fairness)
@@ -123,6 +126,8 @@ bool ProgressChannelServer::Listen(std::string* error) {
   return true;
 }
 
+pid_t ProgressChannelServer::Sender() const { return impl_->sender; }
+
 std::string ProgressChannelServer::EnvironmentEntry() const {
   return std::string(kProgressEnvVar) + "=" + path_;
 }
@@ -156,6 +161,7 @@ bool ProgressChannelServer::Poll(const BlockHandler& handler, int maxBlocks) {
       continue;
     }
     impl_->conns.push_back(fd);
+    impl_->peers[fd] = cred.pid;
   }
 
   // Read block by block, one connection after another, starting where the
@@ -180,6 +186,7 @@ bool ProgressChannelServer::Poll(const BlockHandler& handler, int maxBlocks) {
     if (r <= 0) {
       // End of the stream (or an error): the client has gone.
       close(fd);
+      impl_->peers.erase(fd);
       conns.erase(conns.begin() + static_cast<std::ptrdiff_t>(i));
       if (conns.empty()) break;
       i %= conns.size();
@@ -189,7 +196,11 @@ bool ProgressChannelServer::Poll(const BlockHandler& handler, int maxBlocks) {
     --budget;
     idleInARow = 0;
     const auto size = static_cast<std::size_t>(r);
-    if (size >= kProgressBlockMin && size <= kMaxBlock) handler(impl_->buf.data(), size);
+    if (size >= kProgressBlockMin && size <= kMaxBlock) {
+      impl_->sender = impl_->peers[fd];
+      handler(impl_->buf.data(), size);
+      impl_->sender = 0;
+    }
     i = (i + 1) % conns.size();
   }
   impl_->next = i;

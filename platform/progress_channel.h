@@ -7,6 +7,8 @@
 // The program exports the socket's path to child processes in the
 // environment variable named by kProgressEnvVar. A block is at least 12
 // bytes; bytes 8 to 11 hold the percentage as a little-endian int32.
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -49,6 +51,10 @@ class ProgressChannelServer {
   // bytes to `handler`; shorter ones are dropped. Never blocks. Returns true
   // when more data may be pending (the caller should poll again soon).
   bool Poll(const BlockHandler& handler, int maxBlocks = 64);
+  // While a handler called by Poll runs: the process id of the peer that
+  // sent the block (from its credentials at connect time); 0 otherwise. It
+  // tells the blocks of one tool run from a late block of the run before.
+  pid_t Sender() const;
 
  private:
   struct Impl;

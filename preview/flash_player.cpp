@@ -38,6 +38,12 @@ void CShockwaveFlash::SetBackgroundColor(std::int32_t colour) {
         QColor(colour & 0xff, (colour >> 8) & 0xff, (colour >> 16) & 0xff));
 }
 
+void CShockwaveFlash::TogglePause() {
+  if (m_player) m_player->TogglePlayPause();
+}
+
+bool CShockwaveFlash::IsPaused() const { return m_player ? m_player->IsPaused() : true; }
+
 std::string CShockwaveFlash::CallFunction(const std::string& request) {
   return m_player ? m_player->CallFunction(request) : std::string();
 }

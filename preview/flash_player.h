@@ -24,6 +24,10 @@ class CShockwaveFlash {
   void Play();
   void SetLoop(bool loop);
   void SetBackgroundColor(std::int32_t colour);
+  // Plays a paused video, pauses a playing one (a click on the preview).
+  void TogglePause();
+  // True unless a video is playing.
+  bool IsPaused() const;
   // Answers the four XML requests; returns the XML reply ("" if none).
   std::string CallFunction(const std::string& request);
 

@@ -7,6 +7,9 @@ CSplitPointBar::CSplitPointBar(QWidget* parent) : QWidget(parent) {
   // Every pixel is painted here (the parent's background, then the marks),
   // so Qt need not paint the parent behind the bar first.
   setAttribute(Qt::WA_OpaquePaintEvent);
+  // The bar lies over the slider's channel: a press on it belongs to the
+  // slider (its thumb must be grabbable anywhere).
+  setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void CSplitPointBar::AddPoint(int pos) { m_points.push_back(pos); }

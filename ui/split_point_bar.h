@@ -2,6 +2,7 @@
 // CSplitPointBar: the thin strip under the position slider that shows one
 // 3 px black mark per split point over its parent's background.
 //
+// The bar takes no pointer input: presses go through to the slider beneath.
 // Points are percentages (0..100) of the time axis, kept in the order they
 // were added. The bar never repaints by itself: after AddPoint or
 // RemovePoint the caller calls update(). Owned by its Qt parent; UI thread

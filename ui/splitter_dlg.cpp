@@ -3,6 +3,9 @@
 #include "ui/splitter_dlg.h"
 
 #include <QDir>
+#include <QEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QLabel>
 #include <QListWidget>
@@ -25,6 +28,7 @@
 #include "res/menus.h"
 #include "skin/skin_settings.h"
 #include "ui/about_dlg.h"
+#include "ui/failure_report_dlg.h"
 #include "ui/desktop_input.h"
 #include "ui/split_done_dlg.h"
 #include "ui/split_point_bar.h"
@@ -125,7 +129,9 @@ bool CSplitterDlg::OnInitDialog() {
   // No system menu on this platform, so no About entry in it; command 57664
   // reaches the About box.
   setWindowIcon(m_hIcon);
+  // Stop and Pause act on a running job only; the job turns them on.
   win::EnableWindow(GetDlgItem(1017), false);
+  win::EnableWindow(GetDlgItem(1018), false);
   win::EnableWindow(GetDlgItem(1002), false);
   m_spin->SetRange(2, 50);
   m_spin->SetPos(2);
@@ -133,6 +139,16 @@ bool CSplitterDlg::OnInitDialog() {
   win::SetDlgItemText(this, 1012, "120");
   win::EnableWindow(GetDlgItem(1012), false);
   win::EnableWindow(GetDlgItem(1010), false);
+
+  // The path boxes show a path from its beginning, whole in the tool tip.
+  for (int id : {1000, 1014}) {
+    auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id));
+    if (!edit) continue;
+    connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
+      edit->setToolTip(text);
+      if (!edit->hasFocus()) edit->setCursorPosition(0);
+    });
+  }
 
   m_pointBar = new CSplitPointBar(this);
   dlg::SetControlId(m_pointBar, 1000);
@@ -148,10 +164,15 @@ bool CSplitterDlg::OnInitDialog() {
 
   // The tools' progress reports arrive here.
   m_copyData = new CCopyDataReceiver(
-      [this](const std::uint8_t* data, std::size_t size) { OnCopyData(data, size); }, this);
+      [this](const std::uint8_t* data, std::size_t size) {
+        OnCopyData(data, size, m_copyData->CurrentSender());
+      },
+      this);
   std::string err;
   m_copyData->Listen(&err);  // without it, the jobs still run, only silently
 
+  // The preview has no controls of its own: a click plays or pauses it.
+  if (QWidget* preview = m_flash.GetWidget()) preview->installEventFilter(this);
   // Keyboard, drops, accessible names and tool tips.
   InstallDesktopInput(this);
   ApplyDesktopTexts();
@@ -163,11 +184,15 @@ bool CSplitterDlg::OnInitDialog() {
 std::string CSplitterDlg::DefaultOutputFolder() const {
   // The drive-root rule of the original platform names "/" here, which a
   // user cannot write; the videos folder is the natural home for pieces.
+  return VideosFolder() + "ZantrelOutput" + zantrel::kPathSepStr;
+}
+
+std::string CSplitterDlg::VideosFolder() const {
   QString base = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
   if (base.isEmpty()) base = QDir::homePath();
   std::string dir = zantrel::FromUtf8(base.toStdString());
   if (dir.empty() || dir.back() != zantrel::kPathSep) dir += zantrel::kPathSep;
-  return dir + "ZantrelOutput" + zantrel::kPathSepStr;
+  return dir;
 }
 
 void CSplitterDlg::UpdateData(bool saveAndValidate) {
@@ -185,11 +210,23 @@ void CSplitterDlg::ShowMessageBox(const std::string& text, const std::string& ca
   win::MessageBox(this, text, caption);
 }
 
-std::optional<std::string> CSplitterDlg::PromptSourceFile() {
-  return win::BrowseForFile(this, kSourceFilter);
+bool CSplitterDlg::AskYesNo(const std::string& text, const std::string& caption) {
+  return win::AskYesNo(this, text, caption);
 }
 
-std::string CSplitterDlg::PromptOutputFolder() { return win::BrowseForFolder(this); }
+void CSplitterDlg::ShowFailureReport(const std::string& summary,
+                                     const std::vector<std::string>& lines) {
+  CFailureReportDlg report(kMsgCaption, summary, lines, this);
+  report.exec();
+}
+
+std::optional<std::string> CSplitterDlg::PromptSourceFile(const std::string& startDir) {
+  return win::BrowseForFile(this, kSourceFilter, startDir);
+}
+
+std::string CSplitterDlg::PromptOutputFolder(const std::string& startDir) {
+  return win::BrowseForFolder(this, startDir);
+}
 
 void CSplitterDlg::RunSplitDoneDialog() {
   CSplitDoneDlg done(m_strSourceName, m_strOutputDir, nullptr);
@@ -228,11 +265,21 @@ void CSplitterDlg::OnDrawItem(int ctlId, DRAWITEMSTRUCT& d) {
 std::string CSplitterDlg::ToolDir() const { return zantrel::GetModuleDir(); }
 std::string CSplitterDlg::ProgramDir() const { return zantrel::GetModuleDir(); }
 
-void CSplitterDlg::OnStop() {
-  // Stop stays disabled: a running job cannot be cancelled.
+void CSplitterDlg::OnHomePage() {
+  const std::string page = zantrel::GetModuleDir() + "home.html";
+  if (!OpenWithDesktop(page))
+    ShowMessageBox("无法打开主页：没有可用的浏览器。\n主页文件位于：\n" + page, kMsgCaption);
 }
 
-void CSplitterDlg::OnHomePage() { OpenWithDesktop(zantrel::GetModuleDir() + "home.html"); }
+bool CSplitterDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_flash.GetWidget() && event->type() == QEvent::MouseButtonPress &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    // Only the source itself; the placeholder card has nothing to pause.
+    if (m_bPreviewLive == 1) m_flash.TogglePause();
+    return true;
+  }
+  return CDialogBase::eventFilter(watched, event);
+}
 
 void CSplitterDlg::OnAbout() { RunAboutDialog(); }
 

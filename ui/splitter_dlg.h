@@ -4,6 +4,8 @@
 // split-point bar, the menu bar, the split plan state and the jobs. All its
 // members are used on the UI thread only; the workers reach it only through
 // the end-of-job notice posted to this thread.
+#include <sys/types.h>
+
 #include <QIcon>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +16,7 @@
 
 #include "engine/job.h"
 #include "engine/plan.h"
+#include "engine/progress.h"
 #include "platform/qt/dialog_base.h"
 #include "preview/flash_player.h"
 
@@ -26,8 +29,8 @@ class QLabel;
 class QListWidget;
 class QProgressBar;
 
-// Overall progress of the jobs of this run, in percent; 0 at start, never
-// reset. UI thread only.
+// Overall progress of the current job, in percent: 0 at each Start, then the
+// job's share done. UI thread only.
 extern int g_nProgress;
 
 inline constexpr int kTimerDuration = 1;  // duration from the player
@@ -82,8 +85,11 @@ class CSplitterDlg : public CDialogBase {
   void OnHScroll();
   // The end of a job, on the UI thread; the worker waits until it returns.
   void OnSplitDone(zantrel::CSplitTask& task);
-  // One data block from the progress channel.
-  void OnCopyData(const std::uint8_t* data, std::size_t size);
+  // One data block from the progress channel; `sender` is the process that
+  // sent it (0: unknown, taken as the live run).
+  void OnCopyData(const std::uint8_t* data, std::size_t size, pid_t sender = 0);
+  // True from Start until the job's end has been handled.
+  bool JobRunning() const { return m_bJobRunning; }
 
   // The source duration from the tool's probe, whole seconds; 0 (with the
   // message) when none was found.
@@ -95,8 +101,13 @@ class CSplitterDlg : public CDialogBase {
 
   // Where the dialog meets the desktop; virtual so tests can answer them.
   virtual void ShowMessageBox(const std::string& text, const std::string& caption);
-  virtual std::optional<std::string> PromptSourceFile();
-  virtual std::string PromptOutputFolder();
+  // A question with Yes and No; true for Yes.
+  virtual bool AskYesNo(const std::string& text, const std::string& caption);
+  // The failed pieces of a job: one summary line, then one line per piece.
+  virtual void ShowFailureReport(const std::string& summary, const std::vector<std::string>& lines);
+  // The choosers open in `startDir`.
+  virtual std::optional<std::string> PromptSourceFile(const std::string& startDir);
+  virtual std::string PromptOutputFolder(const std::string& startDir);
   virtual void RunSplitDoneDialog();
   virtual void RunAboutDialog();
   virtual bool OpenWithDesktop(const std::string& pathOrUrl);
@@ -139,6 +150,10 @@ class CSplitterDlg : public CDialogBase {
   zantrel::CSplitTask* m_pSplitTask = nullptr;
   std::vector<std::unique_ptr<zantrel::CSplitTask>> m_tasks;
   CCopyDataReceiver* m_copyData = nullptr;
+  // The share done of the current job (none before the first Start).
+  std::optional<zantrel::JobProgress> m_jobProgress;
+  bool m_bJobRunning = false;
+  bool m_bClosing = false;  // the window is going: the job's end shows nothing
 
  protected:
   // Trackbar 1002 is the transparent position slider.
@@ -146,8 +161,26 @@ class CSplitterDlg : public CDialogBase {
   int OnCreate() override;
   bool OnInitDialog() override;
   void OnTimer(int id) override;
+  // Escape, the close box and the exit command: a running job is stopped
+  // first, when the user confirms.
+  void OnCancel() override;
+  // A click on the preview plays or pauses the source.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Start's checks before a job: each shows its message and returns false.
+  bool CheckOutputFolder(const std::string& folder, bool create);
+  bool ConfirmReplace(const zantrel::SplitJob& job);
+  // Start and the controls that must not change while a job runs.
+  void EnableJobControls(bool running);
+  // The end of a job as the status and the report show it.
+  void ReportJobEnd(zantrel::CSplitTask& task);
+  // Folders the two choosers open in.
+  std::string SourceBrowseDir() const;
+  std::string OutputBrowseDir() const;
+  std::string VideosFolder() const;
+  void ShowOutputFolder(const std::string& folder);
+
   void SetStatus(const std::string& text);
   void DoDataExchange();
   std::string DefaultOutputFolder() const;

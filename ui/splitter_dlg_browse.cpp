@@ -1,6 +1,8 @@
 // The main dialog: choosing the source and the output folder, the two
 // one-shot timers, and slider moves.
+#include <QDir>
 #include <QLabel>
+#include <sys/stat.h>
 
 #include "engine/plan.h"
 #include "platform/codepage.h"
@@ -10,8 +12,35 @@
 #include "platform/qt/win_helpers.h"
 #include "ui/splitter_dlg.h"
 
+namespace {
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+}  // namespace
+
+std::string CSplitterDlg::SourceBrowseDir() const {
+  // The folder of the current source, browsed or typed; never the program's
+  // folder with its own files.
+  std::string source = win::GetDlgItemText(const_cast<CSplitterDlg*>(this), 1000);
+  if (source.empty()) source = m_strSourcePath;
+  const std::string dir = zantrel::DirOfPath(source);
+  return IsFolder(dir) ? dir : VideosFolder();
+}
+
+std::string CSplitterDlg::OutputBrowseDir() const {
+  std::string out = win::GetDlgItemText(const_cast<CSplitterDlg*>(this), 1014);
+  if (IsFolder(out)) return out;
+  // A folder still to be made (the default one): its parent, when it exists.
+  while (!out.empty() && out.back() == zantrel::kPathSep) out.pop_back();
+  const std::string parent = zantrel::DirOfPath(out);
+  if (!out.empty() && parent != zantrel::kPathSepStr && IsFolder(parent)) return parent;
+  return VideosFolder();
+}
+
 void CSplitterDlg::OnBrowseSource() {
-  const std::optional<std::string> chosen = PromptSourceFile();
+  if (m_bJobRunning) return;  // the menu's "add file" too: the job's source stays
+  const std::optional<std::string> chosen = PromptSourceFile(SourceBrowseDir());
   if (!chosen) return;
   SetSource(*chosen);
 }
@@ -36,8 +65,9 @@ void CSplitterDlg::SetSource(const std::string& path) {
 }
 
 void CSplitterDlg::OnBrowseOutput() {
+  if (m_bJobRunning) return;
   // A cancelled dialog empties the box, as a chosen folder replaces it.
-  win::SetDlgItemText(this, 1014, PromptOutputFolder());
+  win::SetDlgItemText(this, 1014, PromptOutputFolder(OutputBrowseDir()));
 }
 
 void CSplitterDlg::OnTimer(int id) {

@@ -13,19 +13,24 @@ namespace {
 std::string ProgressText(int g) { return "完成 " + std::to_string(g) + "%"; }
 }  // namespace
 
-void CSplitterDlg::OnCopyData(const std::uint8_t* data, std::size_t size) {
+void CSplitterDlg::OnCopyData(const std::uint8_t* data, std::size_t size, pid_t sender) {
   std::int32_t p = 0;
   if (!zantrel::ReadProgressPercent(data, size, &p)) return;  // short blocks carry nothing
-  g_nProgress = zantrel::ApplyProgressReport(g_nProgress, p);
-  if (g_nProgress == 100) return;
+  // Only the running job's own runs move the bar; a report from a run that
+  // has already ended still counts for its own piece, never the next one.
+  if (!m_bJobRunning || !m_pSplitTask || !m_jobProgress) return;
+  const int before = m_pSplitTask->PiecesBeforeRun(sender);
+  if (before < 0) return;
+  g_nProgress = m_jobProgress->Report(before, p);
+  if (g_nProgress == 100) return;  // the end of the job shows the full bar
   win::ProgressSetPos(m_progress, g_nProgress);
-  // A paused job keeps saying so until it is resumed.
-  if (m_pSplitTask && m_pSplitTask->IsPaused()) return;
+  // A paused or stopping job keeps saying so.
+  if (m_pSplitTask->IsPaused() || m_pSplitTask->StopRequested()) return;
   SetStatus(ProgressText(g_nProgress));
 }
 
 void CSplitterDlg::OnPause() {
-  if (!m_pSplitTask) return;
+  if (!m_bJobRunning || !m_pSplitTask) return;
   // A second press resumes; the button keeps its text.
   if (m_pSplitTask->IsPaused()) {
     if (m_pSplitTask->Resume()) SetStatus(ProgressText(g_nProgress));
@@ -35,25 +40,48 @@ void CSplitterDlg::OnPause() {
 }
 
 void CSplitterDlg::OnSplitDone(zantrel::CSplitTask& task) {
-  win::ProgressSetPos(m_progress, 100);
+  if (&task != m_pSplitTask) return;  // only the current job has controls to give back
+  m_bJobRunning = false;
+  EnableJobControls(false);
+  if (m_bClosing) return;
+  ReportJobEnd(task);
+}
 
-  std::string failures;
-  int failed = 0;
-  for (const auto& run : task.Runs()) {
-    if (!run->Failed()) continue;
-    ++failed;
-    failures += "\n" + run->DescribeFailure();
+void CSplitterDlg::ReportJobEnd(zantrel::CSplitTask& task) {
+  const zantrel::JobSummary s = task.Summary();
+  const std::string written = "已写入 " + std::to_string(s.written) + "/" + std::to_string(s.pieces) + " 段" +
+                              (s.empty > 0 ? "，" + std::to_string(s.empty) + " 段为空" : std::string());
+  // The counts go on the bar, which is wide enough for them; the status
+  // label keeps its few words.
+  m_progress->setFormat(QString::fromStdString(written));
+
+  if (task.StopRequested() && (s.stopped > 0 || s.notRun > 0)) {
+    m_progress->setTextVisible(true);
+    SetStatus("已停止");
+    return;
   }
-  if (failed > 0) {
+  if (s.failed > 0) {
     // Never "done" when a piece is missing; the pieces that were written stay.
-    const int total = static_cast<int>(task.Runs().size());
-    SetStatus("分割失败 " + std::to_string(failed) + "/" + std::to_string(total));
-    ShowMessageBox("共 " + std::to_string(total) + " 段，其中 " + std::to_string(failed) +
-                       " 段分割失败，已完成的片段已保留：" + failures,
-                   kMsgCaption);
+    m_progress->setTextVisible(true);
+    SetStatus("分割失败");
+    std::vector<std::string> lines;
+    for (const auto& run : task.Runs())
+      if (run->Failed()) lines.push_back(run->DescribeFailure());
+    ShowFailureReport("共 " + std::to_string(s.pieces) + " 段，其中 " + std::to_string(s.failed) +
+                          " 段分割失败；已写入的 " + std::to_string(s.written) + " 段已保留。",
+                      lines);
     return;
   }
 
+  // Every piece with something in it is written: empty pieces lose nothing.
+  if (s.empty > 0) {
+    m_progress->setTextVisible(true);
+    const auto runs = task.Runs();
+    // An empty last piece sends no report of its end; it is done all the same.
+    if (s.written > 0 && !runs.empty() && runs.back()->Outcome() == zantrel::PieceOutcome::kEmpty && m_jobProgress)
+      g_nProgress = m_jobProgress->Report(s.pieces - 1, 100);
+  }
+  win::ProgressSetPos(m_progress, 100);
   SetStatus("分割完成");
   if (g_nProgress < 90) return;
   RunSplitDoneDialog();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/globals.h"
+#include "app/qt/qt_translations.h"
 #include "app/source_argument.h"
 #include "i18n/language.h"
 #include "platform/module.h"
@@ -25,6 +26,8 @@ bool CSplitterApp::InitInstance() {
   // The language comes first: the dialogs and the menu bar translate
   // themselves as they are created.
   SetLanguage(g_strAppDir, "");
+  // Qt's choosers and buttons speak the same language as the dialogs.
+  m_qtTranslator = InstallQtTranslations(QtLocaleForLanguage(GetCurrentLanguage()));
 
   // Common controls, ActiveX hosting and the registry key have no
   // counterpart here: Qt's widgets need no initialisation and nothing is kept

@@ -5,6 +5,8 @@
 // whole life. UI thread.
 #include <string>
 #include <vector>
+#include <QTranslator>
+#include <memory>
 
 class CSplitterApp {
  public:
@@ -19,5 +21,6 @@ class CSplitterApp {
   int ExitInstance();
 
  private:
+  std::unique_ptr<QTranslator> m_qtTranslator;  // Qt's own texts; may be none
   std::vector<std::string> m_args;
 };

@@ -27,6 +27,8 @@ class CCopyDataReceiver : public QObject {
   bool Listen(std::string* error);
   // "NAME=path" to hand to child processes; "" before a successful Listen.
   std::string EnvironmentEntry() const;
+  // Within the handler: the process id of the block's sender; 0 otherwise.
+  pid_t CurrentSender() const { return m_server.Sender(); }
 
  private:
   void Drain();

@@ -23,6 +23,13 @@ void MessageBox(QWidget* owner, const std::string& text, const std::string& capt
   box.exec();
 }
 
+bool AskYesNo(QWidget* owner, const std::string& text, const std::string& caption) {
+  QMessageBox box(QMessageBox::Question, ToQ(caption), ToQ(text),
+                  QMessageBox::Yes | QMessageBox::No, owner);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 std::string QtFilterFromWin(const std::string& winFilter) {
   // Fields separated by '|' (a trail byte that looks like one is not), read
   // as pairs of description and patterns. As with the NUL-separated list the
@@ -47,15 +54,16 @@ std::string QtFilterFromWin(const std::string& winFilter) {
   return out;
 }
 
-std::optional<std::string> BrowseForFile(QWidget* owner, const std::string& winFilter) {
-  const QString path = QFileDialog::getOpenFileName(owner, QString(), QString(),
+std::optional<std::string> BrowseForFile(QWidget* owner, const std::string& winFilter,
+                                         const std::string& startDir) {
+  const QString path = QFileDialog::getOpenFileName(owner, QString(), ToQ(startDir),
                                                     ToQ(QtFilterFromWin(winFilter)));
   if (path.isEmpty()) return std::nullopt;
   return FromQ(path);
 }
 
-std::string BrowseForFolder(QWidget* owner) {
-  return FromQ(QFileDialog::getExistingDirectory(owner));
+std::string BrowseForFolder(QWidget* owner, const std::string& startDir) {
+  return FromQ(QFileDialog::getExistingDirectory(owner, QString(), ToQ(startDir)));
 }
 
 bool OpenWithDesktop(const std::string& pathOrUrl) {

@@ -11,14 +11,19 @@ namespace win {
 // MessageBoxA with MB_OK: a modal box with one OK button, owned by `owner`.
 void MessageBox(QWidget* owner, const std::string& text, const std::string& caption);
 
-// The file-open dialog with a Windows filter ("desc|patterns|..."); the
-// chosen file must exist. nullopt when cancelled.
-std::optional<std::string> BrowseForFile(QWidget* owner, const std::string& winFilter);
+// MessageBoxA with MB_YESNO: true when the user answers Yes.
+bool AskYesNo(QWidget* owner, const std::string& text, const std::string& caption);
+
+// The file-open dialog with a Windows filter ("desc|patterns|..."), opened in
+// `startDir` ("": Qt's choice); the chosen file must exist. nullopt when
+// cancelled.
+std::optional<std::string> BrowseForFile(QWidget* owner, const std::string& winFilter,
+                                         const std::string& startDir = std::string());
 // Converts "desc|*.a;*.b|" to Qt's "desc (*.a *.b)" filter list.
 std::string QtFilterFromWin(const std::string& winFilter);
 
-// The folder dialog; "" when cancelled.
-std::string BrowseForFolder(QWidget* owner);
+// The folder dialog, opened in `startDir`; "" when cancelled.
+std::string BrowseForFolder(QWidget* owner, const std::string& startDir = std::string());
 
 // Opens a URL, a file or a folder with the desktop's default handler; false
 // when none took it.

@@ -441,3 +441,201 @@ TEST_F(JobTest, ReleaseDoneLetsTheWorkerEnd) {
   task.ReleaseDone();
   EXPECT_TRUE(WaitUntil([&] { return doneReturned.load(); }));
 }
+
+// ---------------------------------------------------------------------------
+// Stop: the tool is asked to end, then killed; its temporary file never stays
+
+namespace {
+std::vector<std::string> HiddenFiles(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    const std::string name = e.path().filename().string();
+    if (name[0] == '.') names.push_back(name);
+  }
+  return names;
+}
+}  // namespace
+
+TEST_F(JobTest, StopEndsTheRunCleanlyAndRunsNoFurtherPiece) {
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 30, AveragePlan(3, 30)),
+                       {"ZANTREL_FAKE_MODE=part"});
+  task->Start();
+  ASSERT_TRUE(WaitUntil([&] { return HiddenFiles(dir_.path()).size() == 1; }));
+  const pid_t pid = task->CurrentToolProcess()->pid;
+  ASSERT_TRUE(task->Pause());  // a paused run must stop too
+  const auto asked = std::chrono::steady_clock::now();
+  ASSERT_TRUE(task->Stop());
+  ASSERT_TRUE(WaitUntil([&] { return doneCalls_.load() == 1; }));
+  // SIGTERM was enough: no wait for the grace period.
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(CSplitTask::kStopGraceMs));
+  EXPECT_TRUE(zantrel_test::ProcessGone(pid));
+  EXPECT_TRUE(HiddenFiles(dir_.path()).empty());
+  const auto runs = task->Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0]->Outcome(), PieceOutcome::kStopped);
+  EXPECT_FALSE(runs[0]->Failed());
+  const JobSummary s = task->Summary();
+  EXPECT_EQ(s.pieces, 3);
+  EXPECT_EQ(s.stopped, 1);
+  EXPECT_EQ(s.notRun, 2);
+  EXPECT_EQ(s.failed, 0);
+  EXPECT_FALSE(task->Stop());  // over
+  EXPECT_TRUE(NoChildLeft());
+}
+
+TEST_F(JobTest, StopKillsAToolThatIgnoresItAndRemovesWhatItLeft) {
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 30, AveragePlan(2, 30)),
+                       {"ZANTREL_FAKE_MODE=stubborn"});
+  zantrel_test::WriteFile(dir_ / ".a[1].mp4.part-older", "not ours");  // was there before
+  task->Start();
+  ASSERT_TRUE(WaitUntil([&] { return HiddenFiles(dir_.path()).size() == 2; }));
+  ASSERT_TRUE(task->Stop());
+  ASSERT_TRUE(WaitUntil([&] { return doneCalls_.load() == 1; }, 10));
+  EXPECT_EQ(HiddenFiles(dir_.path()), std::vector<std::string>{".a[1].mp4.part-older"});
+  ASSERT_EQ(task->Runs().size(), 1u);
+  EXPECT_TRUE(WIFSIGNALED(task->Runs()[0]->waitStatus));
+  EXPECT_EQ(task->Runs()[0]->Outcome(), PieceOutcome::kStopped);
+}
+
+TEST_F(JobTest, DestroyingMidRunLeavesNoTemporaryFile) {
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 30, AveragePlan(3, 30)),
+                       {"ZANTREL_FAKE_MODE=stubborn"});
+  task->Start();
+  ASSERT_TRUE(WaitUntil([&] { return HiddenFiles(dir_.path()).size() == 1; }));
+  task.reset();
+  EXPECT_TRUE(HiddenFiles(dir_.path()).empty());
+  EXPECT_EQ(doneCalls_.load(), 0);
+  EXPECT_TRUE(NoChildLeft());
+}
+
+TEST_F(JobTest, ProgressSendersAreToldApartByRun) {
+  auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 20, AveragePlan(2, 20)),
+                       {"ZANTREL_FAKE_MODE=spin", SpinEnv()});
+  task->Start();
+  ASSERT_TRUE(WaitUntil([&] { return task->CurrentToolProcess() != nullptr; }));
+  const pid_t first = task->CurrentToolProcess()->pid;
+  EXPECT_EQ(task->PiecesBeforeRun(first), 0);
+  EXPECT_EQ(task->PiecesBeforeRun(0), 0);
+  EXPECT_EQ(task->PiecesBeforeRun(::getpid()), -1);  // not one of its runs
+  LetSpinnersFinish();
+  ASSERT_TRUE(WaitUntil([&] { return doneCalls_.load() == 1; }));
+  EXPECT_EQ(task->PiecesBeforeRun(first), 0);  // a late report stays with its piece
+  EXPECT_EQ(task->PiecesBeforeRun(task->Runs()[1]->pid), 1);
+  EXPECT_EQ(task->PiecesBeforeRun(0), 2);
+}
+
+// ---------------------------------------------------------------------------
+// How a piece ended, in the user's words
+
+namespace {
+std::unique_ptr<CToolProcess> EndedRun(int exitCode, bool outputExists, const std::string& message,
+                                       int planned = 10) {
+  auto r = std::make_unique<CToolProcess>();
+  r->segment = 4;
+  r->plannedLength = planned;
+  r->started = true;
+  r->waitStatus = exitCode << 8;  // as waitpid reports an exit
+  r->outputExists = outputExists;
+  r->toolMessage = message;
+  return r;
+}
+}  // namespace
+
+TEST(PieceOutcome, WrittenEmptyStoppedFailed) {
+  EXPECT_EQ(EndedRun(0, true, "")->Outcome(), PieceOutcome::kWritten);
+  // A segment of no length loses nothing, whatever the tool said.
+  auto empty = EndedRun(1, false, "ZantrelCore: the length (-t) must be at least one second", 0);
+  EXPECT_EQ(empty->Outcome(), PieceOutcome::kEmpty);
+  EXPECT_FALSE(empty->Failed());
+  EXPECT_EQ(empty->DescribeFailure(), "");
+  // The last piece of no length may still hold the source's last fraction.
+  EXPECT_EQ(EndedRun(0, true, "", 0)->Outcome(), PieceOutcome::kWritten);
+  auto stopped = EndedRun(0, false, "");
+  stopped->waitStatus = SIGTERM;  // killed by it
+  stopped->stopped = true;
+  EXPECT_EQ(stopped->Outcome(), PieceOutcome::kStopped);
+  EXPECT_EQ(EndedRun(0, false, "")->Outcome(), PieceOutcome::kFailed);  // no file
+  EXPECT_EQ(EndedRun(1, true, "")->Outcome(), PieceOutcome::kFailed);   // non-zero exit
+}
+
+TEST(PieceOutcome, ReasonsInTheUsersWords) {
+  CToolProcess missing;
+  missing.segment = 2;
+  missing.plannedLength = 5;
+  missing.startError = "program not found: ZantrelCore.exe";
+  EXPECT_EQ(missing.Reason(), FailureReason::kToolMissing);
+  EXPECT_EQ(missing.DescribeFailure(), "第2段：找不到分割工具 ZantrelCore，或无法启动它");
+
+  const std::pair<const char*, FailureReason> cases[] = {
+      {"ZantrelCore: the output '/o/a[4].mp4' already exists; not overwritten (use -y to replace it)",
+       FailureReason::kAlreadyExists},
+      {"ZantrelCore: the output '/o/a[4].mp4' appeared meanwhile; not overwritten (use -y to replace it)",
+       FailureReason::kAlreadyExists},
+      {"ZantrelCore: cannot write the piece: No space left on device", FailureReason::kDiskFull},
+      {"ZantrelCore: cannot create a file in '/o': Permission denied", FailureReason::kPermissionDenied},
+      {"ZantrelCore: cannot create a file in '/media/cd': Read-only file system",
+       FailureReason::kPermissionDenied},
+      {"ZantrelCore: cannot open '/v/a.mp4': Permission denied", FailureReason::kUnreadableSource},
+      {"ZantrelCore: cannot open '/v/a.mp4': Invalid data found when processing input",
+       FailureReason::kUnreadableSource},
+      {"ZantrelCore: cannot open the video encoder libx264: Invalid argument", FailureReason::kOther},
+  };
+  for (const auto& [message, reason] : cases) {
+    const auto r = EndedRun(1, false, message);
+    EXPECT_EQ(r->Reason(), reason) << message;
+    const std::string line = r->DescribeFailure();
+    EXPECT_EQ(line.rfind("第4段：", 0), 0u) << line;
+    // The tool's English shows only where no plain words fit.
+    EXPECT_EQ(line.find("ZantrelCore:") == std::string::npos, true) << line;
+    EXPECT_EQ(line.find("libx264") != std::string::npos, reason == FailureReason::kOther) << line;
+  }
+  EXPECT_EQ(EndedRun(1, false, "ZantrelCore: cannot write the piece: No space left on device")->DescribeFailure(),
+            "第4段：磁盘空间不足");
+}
+
+// ---------------------------------------------------------------------------
+// Start's checks: existing names, removal, a folder that can be written
+
+TEST(JobOutputs, ExistingNamesAreFoundAndRemovedExactly) {
+  TempDir dir;
+  SplitJob job;
+  job.outputBase = dir / "clip.mp4";
+  job.count = 4;
+  job.duration = 30;
+  job.boundaries = {10, 20};
+  EXPECT_EQ(JobOutputNames(job), (std::vector<std::string>{dir / "clip[1].mp4", dir / "clip[2].mp4",
+                                                           dir / "clip[3].mp4"}));
+  EXPECT_TRUE(ExistingOutputNames(job).empty());
+  zantrel_test::WriteFile(dir / "clip[2].mp4", "old");
+  zantrel_test::WriteFile(dir / "clip[4].mp4", "not this job's");
+  zantrel_test::WriteFile(dir / "clip.mp4", "the source");
+  const auto existing = ExistingOutputNames(job);
+  EXPECT_EQ(existing, std::vector<std::string>{dir / "clip[2].mp4"});
+  std::string why;
+  EXPECT_TRUE(RemoveFiles(existing, &why)) << why;
+  EXPECT_FALSE(fs::exists(dir / "clip[2].mp4"));
+  EXPECT_TRUE(fs::exists(dir / "clip[4].mp4"));
+  EXPECT_TRUE(fs::exists(dir / "clip.mp4"));
+  EXPECT_TRUE(RemoveFiles(existing, &why));  // already gone counts as removed
+
+  fs::create_directory(dir / "clip[3].mp4");  // a folder in the way is reported, not removed
+  EXPECT_FALSE(RemoveFiles({dir / "clip[3].mp4"}, &why));
+  EXPECT_NE(why.find("clip[3].mp4"), std::string::npos);
+  EXPECT_TRUE(fs::is_directory(dir / "clip[3].mp4"));
+}
+
+TEST(JobOutputs, FolderWritableCheckLeavesNothing) {
+  TempDir dir;
+  std::string why;
+  EXPECT_TRUE(CheckFolderWritable(dir.path() + "/", &why)) << why;
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+  zantrel_test::WriteFile(dir / "plain", "x");
+  EXPECT_FALSE(CheckFolderWritable(dir / "plain", &why));
+  EXPECT_FALSE(why.empty());
+  if (::geteuid() != 0) {
+    fs::create_directory(dir / "ro");
+    ::chmod((dir / "ro").c_str(), 0500);
+    EXPECT_FALSE(CheckFolderWritable(dir / "ro", &why));
+    EXPECT_EQ(why, "没有写入权限");
+  }
+}

@@ -60,13 +60,25 @@ TEST(SplitPlanAverage, RemainderGoesToTheLastSegment) {
   EXPECT_EQ(p.count, 4);
   EXPECT_EQ(p.boundaries, (Ints{33, 66}));
 
-  p = Average(3, 2);  // two empty segments, then the whole 2 seconds
-  EXPECT_EQ(p.count, 4);
-  EXPECT_EQ(p.boundaries, (Ints{0, 0}));
+  p = Average(3, 3);  // one second each, exactly
+  EXPECT_TRUE(p.valid);
+  EXPECT_EQ(p.boundaries, (Ints{1, 2}));
 
   p = Average(1, 100);
   EXPECT_EQ(p.count, 2);
   EXPECT_TRUE(p.boundaries.empty());
+}
+
+TEST(SplitPlanAverage, MorePartsThanSecondsAreRefused) {
+  // Every segment but the last would be empty; an absurd count must not even
+  // reach the allocation.
+  for (const auto& [n, d] : {std::pair{3, 2.0}, {2, 1.9}, {2000000000, 100.0}, {2, 0.0}}) {
+    const SplitPlan p = Average(n, d);
+    EXPECT_FALSE(p.valid) << n << " parts of " << d;
+    EXPECT_TRUE(p.boundaries.empty());
+    EXPECT_NE(p.error.find("段数"), std::string::npos) << p.error;
+    EXPECT_NE(p.error.find(std::to_string(n)), std::string::npos) << p.error;
+  }
 }
 
 TEST(SplitPlanAverage, ZeroOrNegativePartsGiveNoSegment) {

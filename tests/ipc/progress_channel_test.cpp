@@ -283,3 +283,21 @@ TEST(PlatformProgressChannel, PollWithoutListenDoesNothing) {
   EXPECT_TRUE(server.WatchedFds().empty());
   EXPECT_FALSE(server.Poll([](const std::uint8_t*, std::size_t) { FAIL(); }));
 }
+
+TEST(PlatformProgressChannel, SenderIsThePeerProcessDuringTheHandlerOnly) {
+  ProgressChannelServer server;
+  std::string err;
+  ASSERT_TRUE(server.Listen(&err)) << err;
+  auto client = ProgressChannelClient::Connect(server.Address());
+  ASSERT_NE(client, nullptr);
+  ASSERT_TRUE(client->SendPercent(42));
+  WaitReadable(server);
+  std::vector<pid_t> senders;
+  for (int i = 0; i < 50 && senders.empty(); ++i) {
+    server.Poll([&](const std::uint8_t*, std::size_t) { senders.push_back(server.Sender()); });
+    if (senders.empty()) WaitReadable(server, 100);
+  }
+  ASSERT_EQ(senders.size(), 1u);
+  EXPECT_EQ(senders[0], getpid());
+  EXPECT_EQ(server.Sender(), 0);
+}

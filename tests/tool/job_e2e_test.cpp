@@ -635,9 +635,10 @@ TEST(SplitJobProgress, EveryRunReportsToTheEnd) {
   EXPECT_EQ(overall, 100);
 }
 
-// A split point at 0 asks for a piece of no length: that run fails with a
-// reason, and the pieces after it are still cut under their own numbers.
-TEST(SplitJobEdges, EmptySegmentFailsAloneAndTheRestAreCut) {
+// A split point at 0 asks for a piece of no length: that run writes nothing
+// and counts as empty, not failed (nothing of the source is missing), and
+// the pieces after it are still cut under their own numbers.
+TEST(SplitJobEdges, EmptySegmentIsEmptyAndTheRestAreCut) {
   const Clip& clip = GetClip("mp4_h264");
   ASSERT_FALSE(clip.path.empty());
   TempDir dir;
@@ -651,9 +652,9 @@ TEST(SplitJobEdges, EmptySegmentFailsAloneAndTheRestAreCut) {
   const CToolProcess& empty = *o.runs[0];
   EXPECT_TRUE(Contains(empty.commandLine, "-ss 0 -t 0 ")) << empty.commandLine;
   EXPECT_TRUE(empty.started);
-  EXPECT_TRUE(empty.Failed());
+  EXPECT_EQ(empty.Outcome(), PieceOutcome::kEmpty);
+  EXPECT_FALSE(empty.Failed());
   EXPECT_FALSE(empty.outputExists);
-  EXPECT_FALSE(empty.DescribeFailure().empty());
   EXPECT_FALSE(FileExists(dir.File("mp4_h264[1].mp4")));
   ExpectRunSucceeded(*o.runs[1]);
   ExpectRunSucceeded(*o.runs[2]);

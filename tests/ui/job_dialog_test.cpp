@@ -10,6 +10,7 @@ extern "C" {
 #include <QLabel>
 #include <QProgressBar>
 #include <chrono>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,6 +19,7 @@ extern "C" {
 #include "platform/cmdline.h"
 #include "platform/launcher.h"
 #include "platform/progress_channel.h"
+#include "platform/qt/trackbar.h"
 #include "platform/qt/win_helpers.h"
 #include "tests/ui/test_dialog.h"
 
@@ -71,6 +73,14 @@ double MediaSeconds(const std::string& path) {
 
 std::string Status(TestDlg& d) { return win::GetDlgItemText(&d, 1022); }
 
+// Every name in a folder, hidden ones included, sorted.
+std::vector<std::string> Names(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 bool JobEnded(TestDlg& d) { return d.m_pSplitTask && d.m_pSplitTask->Finished() && d.m_progress->value() == 100; }
 
 // One /proc/<pid>/stat read: the state letter and utime + stime in ticks.
@@ -111,24 +121,37 @@ TEST(JobDialog, ThreePiecesEndWithTheCompletionDialog) {
     EXPECT_GT(MediaSeconds(piece), 0.9) << piece;
   }
   EXPECT_NEAR(MediaSeconds(dir.File("out/clip[3].mp4")), 2.0, 0.1);  // 1 + 1 + the rest
+  EXPECT_TRUE(d.GetDlgItem(1016)->isEnabled());  // the controls are back
+  EXPECT_FALSE(d.GetDlgItem(1018)->isEnabled());
+  EXPECT_FALSE(d.GetDlgItem(1017)->isEnabled());
+  EXPECT_TRUE(d.GetDlgItem(1010)->isEnabled());  // average mode's own edit
+  EXPECT_FALSE(d.GetDlgItem(1012)->isEnabled());
 }
 
-TEST(JobDialog, MissingToolEndsWithTheFailureMessage) {
+TEST(JobDialog, MissingToolEndsWithTheFailureReport) {
   TempDir dir, emptyProgramDir;
+  std::ofstream(dir.File("clip.avi")) << "x";
   TestDlg d;
   d.toolDir = emptyProgramDir.path() + "/";
   win::SetDlgItemText(&d, 1000, dir.File("clip.avi"));
-  d.m_dDuration = 10;
+  d.m_dDuration = 60;
+  d.OnCommand(1008);
+  win::SetDlgItemText(&d, 1010, "50");
   win::SetDlgItemText(&d, 1014, dir.File("out/"));
-  d.OnCommand(1016);  // custom mode, no point: one run
-  ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.messages.empty(); }, 30000));
+  d.OnCommand(1016);
+  ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.reports.empty(); }, 30000));
+  EXPECT_TRUE(d.messages.empty());
   EXPECT_EQ(d.doneDialogs, 0);
-  EXPECT_NE(Status(d), "分割完成");
-  EXPECT_EQ(d.messages[0].rfind("Tesmor提示|", 0), 0u);
-  EXPECT_NE(d.messages[0].find("第1段"), std::string::npos) << d.messages[0];
+  EXPECT_EQ(Status(d), "分割失败");
+  // One summary line, then each of the 50 pieces with its reason in plain words.
+  EXPECT_EQ(d.reports[0].summary, "共 50 段，其中 50 段分割失败；已写入的 0 段已保留。");
+  ASSERT_EQ(d.reports[0].lines.size(), 50u);
+  EXPECT_EQ(d.reports[0].lines[0], "第1段：找不到分割工具 ZantrelCore，或无法启动它");
+  EXPECT_EQ(d.reports[0].lines[49].rfind("第50段：", 0), 0u);
+  EXPECT_EQ(d.m_progress->text(), QString::fromUtf8("已写入 0/50 段"));
 }
 
-TEST(JobDialog, UnwritableOutputFolderEndsWithTheFailureMessage) {
+TEST(JobDialog, NoRunStartsWhenTheOutputFolderCannotBeMadeOrWritten) {
   TempDir dir;
   const std::string clip = MakeClip(dir, "clip.mp4", 2, "160x120");
   std::ofstream(dir.File("plainfile")) << "x";
@@ -138,45 +161,106 @@ TEST(JobDialog, UnwritableOutputFolderEndsWithTheFailureMessage) {
   // A folder below a plain file can be made by no one, root included.
   win::SetDlgItemText(&d, 1014, dir.File("plainfile/sub"));
   d.OnCommand(1016);
-  ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.messages.empty(); }, 60000));
-  EXPECT_EQ(d.doneDialogs, 0);
-  EXPECT_NE(Status(d), "分割完成");
+  ASSERT_EQ(d.messages.size(), 1u);
+  EXPECT_NE(d.messages[0].find("无法创建输出文件夹"), std::string::npos) << d.messages[0];
+  EXPECT_NE(d.messages[0].find(dir.File("plainfile/sub/")), std::string::npos) << d.messages[0];
+  EXPECT_EQ(d.m_pSplitTask, nullptr);
+  EXPECT_FALSE(d.JobRunning());
+  EXPECT_TRUE(d.GetDlgItem(1016)->isEnabled());
+
+  if (::geteuid() != 0) {
+    fs::create_directory(dir.File("ro"));
+    fs::permissions(dir.File("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+    win::SetDlgItemText(&d, 1014, dir.File("ro"));
+    d.OnCommand(1016);
+    ASSERT_EQ(d.messages.size(), 2u);
+    EXPECT_NE(d.messages[1].find("无法写入输出文件夹（没有写入权限）"), std::string::npos) << d.messages[1];
+    EXPECT_EQ(d.m_pSplitTask, nullptr);
+  }
   EXPECT_TRUE(fs::exists(clip));  // the source is untouched
-  // The tool's own reason reaches the user.
-  EXPECT_NE(d.messages[0].find("：ZantrelCore: "), std::string::npos) << d.messages[0];
 }
 
-TEST(JobDialog, ProgressReportsMoveTheBarAndTheStatus) {
+TEST(JobDialog, StartIsRefusedWhileTheDurationIsUnknown) {
+  TempDir dir;
+  const std::string clip = MakeClip(dir, "clip.mp4", 2, "160x120");
+  const std::string refused = "Tesmor提示|无法得知源文件的时长，请通过“浏览”重新添加文件，等时长显示后再开始分割！";
   TestDlg d;
-  const auto feed = [&](int p) {
-    const auto block = zantrel::MakeProgressBlock(p);
-    d.OnCopyData(block.data(), block.size());
-  };
-  g_nProgress = 0;
-  const std::pair<int, int> steps[] = {{0, 0}, {50, 50}, {80, 80}, {10, 82}, {50, 91}};
-  for (const auto& [report, overall] : steps) {
-    feed(report);
-    EXPECT_EQ(g_nProgress, overall) << report;
-    EXPECT_EQ(d.m_progress->value(), overall);
-    EXPECT_EQ(Status(d), "完成 " + std::to_string(overall) + "%");
-  }
-  feed(100);
-  EXPECT_EQ(g_nProgress, 100);
-  EXPECT_EQ(d.m_progress->value(), 91);  // 100 is not shown
-  EXPECT_EQ(Status(d), "完成 91%");
+  win::SetDlgItemText(&d, 1014, dir.File("out"));
+  // A typed path: no duration has ever arrived.
+  win::SetDlgItemText(&d, 1000, clip);
+  d.OnCommand(1016);
+  // A duration that belongs to another file than the one now in the box.
+  d.m_strSourcePath = dir.File("other.mp4");
+  d.m_dDuration = 30;
+  d.OnCommand(1016);
+  // Browsed, but the duration has not arrived yet.
+  d.files = {clip};
+  d.OnCommand(1001);
+  ASSERT_TRUE(d.IsTimerRunning(kTimerDuration));
+  d.OnCommand(1016);
+  ASSERT_EQ(d.messages.size(), 3u);
+  for (const auto& m : d.messages) EXPECT_EQ(m, refused);
+  EXPECT_EQ(d.m_pSplitTask, nullptr);
+  EXPECT_FALSE(fs::exists(dir.File("out")));  // nothing created
+  // A player that could not open the file gives no duration either.
+  ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerDuration); }, 10000));
+  d.m_dDuration = 0;
+  d.OnCommand(1016);
+  ASSERT_EQ(d.messages.size(), 4u);
+  EXPECT_EQ(d.messages[3], refused);
+  EXPECT_FALSE(fs::exists(dir.File("out")));
+}
 
-  g_nProgress = 80;
-  feed(150);
-  feed(-5);
-  EXPECT_EQ(g_nProgress, 80);
-  feed(20);
-  EXPECT_EQ(g_nProgress, 84);
-  const std::uint8_t shortBlock[8] = {};
-  d.OnCopyData(shortBlock, sizeof shortBlock);
-  EXPECT_EQ(g_nProgress, 84);
-  // Pause with no job does nothing.
-  d.OnCommand(1018);
-  EXPECT_EQ(Status(d), "完成 84%");
+TEST(JobDialog, MorePartsThanSecondsAreRefusedBeforeAnyFolderIsMade) {
+  TempDir dir;
+  TestDlg d;
+  win::SetDlgItemText(&d, 1000, dir.File("clip.mp4"));
+  d.m_dDuration = 4;
+  d.OnCommand(1008);
+  win::SetDlgItemText(&d, 1014, dir.File("out"));
+  for (const char* n : {"5", "2000000000"}) {
+    win::SetDlgItemText(&d, 1010, n);
+    d.OnCommand(1016);
+  }
+  ASSERT_EQ(d.messages.size(), 2u);
+  EXPECT_EQ(d.messages[0], "Tesmor提示|分割段数（5）超过了视频的秒数（4），每段至少要有一秒，请减少段数！");
+  EXPECT_NE(d.messages[1].find("2000000000"), std::string::npos);
+  EXPECT_EQ(d.m_pSplitTask, nullptr);
+  EXPECT_FALSE(fs::exists(dir.File("out")));
+}
+
+TEST(JobDialog, EmptyPiecesAreNotFailuresAndTheJobEndsDone) {
+  TempDir dir;
+  const std::string clip = MakeClip(dir, "clip.mp4", 2, "160x120");
+  TestDlg d;
+  win::SetDlgItemText(&d, 1000, clip);
+  d.m_dDuration = 2;
+  // The user's one click on a thumb at 0: a split point there.
+  d.m_slider->SetTic(0);
+  win::SetDlgItemText(&d, 1014, dir.File("out"));
+  d.OnCommand(1016);
+  ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.JobRunning(); }, 120000));
+  EXPECT_TRUE(d.reports.empty()) << d.reports[0].lines[0];
+  EXPECT_TRUE(d.messages.empty()) << d.messages[0];
+  EXPECT_EQ(Status(d), "分割完成");
+  EXPECT_EQ(d.m_progress->text(), QString::fromUtf8("已写入 1/2 段，1 段为空"));
+  EXPECT_EQ(d.doneDialogs, 1);
+  // The numbering keeps the empty first piece's place.
+  EXPECT_FALSE(fs::exists(dir.File("out/clip[1].mp4")));
+  EXPECT_NEAR(MediaSeconds(dir.File("out/clip[2].mp4")), 2.0, 0.1);
+}
+
+TEST(JobDialog, ReportsMoveNothingWithoutARunningJob) {
+  TestDlg d;
+  g_nProgress = 0;
+  const auto block = zantrel::MakeProgressBlock(50);
+  d.OnCopyData(block.data(), block.size());
+  EXPECT_EQ(g_nProgress, 0);
+  EXPECT_EQ(d.m_progress->value(), 0);
+  EXPECT_EQ(Status(d), "准备就绪");
+  d.OnCommand(1018);  // Pause with no job does nothing
+  d.OnCommand(1017);  // nor Stop
+  EXPECT_EQ(Status(d), "准备就绪");
 }
 
 TEST(JobDialog, PauseStopsTheToolAndASecondPressResumesIt) {
@@ -255,7 +339,8 @@ TEST(JobDialog, ClosingTheDialogMidJobNeitherHangsNorCrashes) {
     pid = d.m_pSplitTask->CurrentToolProcess()->pid;
     d.OnCommand(1018);  // even a paused run
   }
-  // The tool is gone and reaped, and no half-written piece has its final name.
+  // The tool is gone and reaped, and nothing new is in the folder, hidden
+  // temporary files included.
   EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid)));
-  EXPECT_FALSE(fs::exists(dir.File("long[1].mp4")));
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"long.mp4"});
 }

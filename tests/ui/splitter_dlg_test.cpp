@@ -61,7 +61,7 @@ TEST(MainDialog, ControlsInTemplateOrderThenRunTimeWindows) {
       {1010, "EDIT", "2", false},              {1011, "msctls_updown32", "", true},
       {1012, "EDIT", "120", false},            {1013, "LISTBOX", "", true},
       {1016, "BUTTON", "开始", true},          {1017, "BUTTON", "停止", false},
-      {1018, "BUTTON", "暂停", true},          {1019, "msctls_progress32", "", true},
+      {1018, "BUTTON", "暂停", false},         {1019, "msctls_progress32", "", true},
       {1021, "BUTTON", " 输出到源文件所在的文件夹", true}, {1022, "STATIC", "准备就绪", true},
   };
   for (const Expect& e : expected) {

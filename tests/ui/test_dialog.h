@@ -20,13 +20,25 @@ class TestDlg : public CSplitterDlg {
   void ShowMessageBox(const std::string& text, const std::string& caption) override {
     messages.push_back(caption + "|" + text);
   }
-  std::optional<std::string> PromptSourceFile() override {
+  bool AskYesNo(const std::string& text, const std::string& caption) override {
+    questions.push_back(caption + "|" + text);
+    if (answers.empty()) return false;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
+  void ShowFailureReport(const std::string& summary, const std::vector<std::string>& lines) override {
+    reports.push_back({summary, lines});
+  }
+  std::optional<std::string> PromptSourceFile(const std::string& startDir) override {
+    startDirs.push_back(startDir);
     if (files.empty()) return std::nullopt;
     std::string f = files.front();
     files.pop_front();
     return f;
   }
-  std::string PromptOutputFolder() override {
+  std::string PromptOutputFolder(const std::string& startDir) override {
+    startDirs.push_back(startDir);
     if (folders.empty()) return {};
     std::string f = folders.front();
     folders.pop_front();
@@ -36,7 +48,7 @@ class TestDlg : public CSplitterDlg {
   void RunAboutDialog() override { ++aboutBoxes; }
   bool OpenWithDesktop(const std::string& what) override {
     opened.push_back(what);
-    return true;
+    return openWorks;
   }
   // The program folder as the language code sees it: a test's own folder
   // when one is named, so that nothing is written beside the real program.
@@ -59,8 +71,15 @@ class TestDlg : public CSplitterDlg {
   }
 
   std::deque<std::string> files, folders;
-  std::vector<std::string> messages, opened;
+  std::deque<bool> answers;  // to AskYesNo, in order; No when none is left
+  std::vector<std::string> messages, opened, questions, startDirs;
+  struct Report {
+    std::string summary;
+    std::vector<std::string> lines;
+  };
+  std::vector<Report> reports;
   int doneDialogs = 0, aboutBoxes = 0;
   std::string toolDir;
+  bool openWorks = true;  // whether the desktop takes what is opened
   std::map<int, int> timerTicks;
 };
