@@ -15,6 +15,7 @@
 #include "i18n/language.h"
 #include "i18n/qt/translate.h"
 #include "menubar/menu_wnd.h"
+#include "menubar/owner_draw_menu.h"
 #include "platform/codepage.h"
 #include "platform/module.h"
 #include "platform/path.h"
@@ -156,7 +157,7 @@ bool CSplitterDlg::OnInitDialog() {
 
   win::SetDlgItemText(this, 1014, DefaultOutputFolder());
 
-  m_menuBar = new CMenuWnd(this, res::LoadMainMenu(), ProgramDir());
+  m_menuBar = new CMenuWnd(this, res::LoadMainMenu(), ProgramDir(), &m_nSkin);
   dlg::SetControlId(m_menuBar, 1001);
   win::MoveWindow(m_menuBar, 13, 0, 300, 20);
   m_menuBar->show();
@@ -251,6 +252,14 @@ bool CSplitterDlg::PaintChildBackground(QPainter& painter, QWidget* child) {
     painter.drawPixmap(0, 0, m_slider->grab(under));
   }
   return true;
+}
+
+void CSplitterDlg::OnMeasureItem(int ctlId, MEASUREITEMSTRUCT& m) {
+  if (ctlId == 0) MeasureMenuItem(&m);
+}
+
+void CSplitterDlg::OnDrawItem(int ctlId, DRAWITEMSTRUCT& d) {
+  if (ctlId == 0) DrawMenuItem(&d);
 }
 
 std::string CSplitterDlg::ToolDir() const { return zantrel::GetModuleDir(); }

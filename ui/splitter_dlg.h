@@ -114,6 +114,9 @@ class CSplitterDlg : public CDialogBase {
   // Behind the split-point bar lies the slider's channel: the bar is shown
   // over it, so that its marks sit on the channel rather than hide it.
   bool PaintChildBackground(QPainter& painter, QWidget* child) override;
+  // The menu bar's popup items are measured and drawn by the owner-draw code.
+  void OnMeasureItem(int ctlId, MEASUREITEMSTRUCT& m) override;
+  void OnDrawItem(int ctlId, DRAWITEMSTRUCT& d) override;
 
   // Where the cutting tool is looked up first: the program folder.
   virtual std::string ToolDir() const;

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "platform/qt/dialog_template.h"
+#include "platform/qt/owner_draw.h"
 #include "platform/qt/parent_background.h"
 
 inline constexpr int IDOK = 1;
@@ -40,6 +41,11 @@ class CDialogBase : public QDialog, public IParentBackgroundPainter {
   // Routes a command (a button click or a menu choice) through the class's
   // command table.
   virtual void OnCommand(int id);
+  // WM_MEASUREITEM / WM_DRAWITEM: a popup owned by this dialog asks how big
+  // an owner-drawn item is and has it drawn; `ctlId` is 0 for menu items.
+  // The defaults leave the request as it came.
+  virtual void OnMeasureItem(int /*ctlId*/, MEASUREITEMSTRUCT& /*m*/) {}
+  virtual void OnDrawItem(int /*ctlId*/, DRAWITEMSTRUCT& /*d*/) {}
 
   // Paints the dialog's own background behind a child.
   bool PaintChildBackground(QPainter& painter, QWidget* child) override;

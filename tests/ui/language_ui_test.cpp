@@ -5,10 +5,8 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QApplication>
 #include <QLabel>
-#include <QMenu>
 #include <QPainter>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +16,9 @@
 
 #include "i18n/language.h"
 #include "menubar/menu_wnd.h"
+#include "menubar/owner_draw_menu.h"
+#include "menubar/popup_menu_wnd.h"
+#include "platform/codepage.h"
 #include "platform/qt/dialog_template.h"
 #include "platform/qt/win_helpers.h"
 #include "res/dialogs.h"
@@ -41,21 +42,44 @@ std::string ReadAll(const fs::path& p) {
   return ss.str();
 }
 std::string Txt(QWidget* dlg, int id) { return win::GetDlgItemText(dlg, id); }
-std::string MenuText(unsigned item, unsigned by = zantrel::MF_BYCOMMAND) {
+// An item's text as shown: popup items are owner-drawn, their texts live in
+// their records.
+std::string ItemText(const zantrel::CMenu& menu, unsigned item, unsigned by) {
   std::string t;
-  g_pMenuWnd->Menu().GetMenuString(item, t, by);
+  menu.GetMenuString(item, t, by);
+  if (menu.GetMenuState(item, by) & zantrel::MF_OWNERDRAW)
+    if (const auto* rec = reinterpret_cast<const MenuItemData*>(menu.GetItemData(item, by)))
+      t = rec->strText;
   return t;
 }
+std::string MenuText(unsigned item, unsigned by = zantrel::MF_BYCOMMAND) {
+  return ItemText(g_pMenuWnd->Menu(), item, by);
+}
 
-// Opens popup `index` of the bar and hands the shown menu to `look` before
-// closing it again.
-void WithPopupOpen(CMenuWnd* bar, int index, const std::function<void(QMenu*)>& look) {
+// Opens popup `index` of the bar and hands the open popup to `look` before
+// closing it again (unless `look` closed it).
+void WithPopupOpen(CMenuWnd* bar, int index, const std::function<void(CPopupMenuWnd*)>& look) {
   QTimer::singleShot(100, [&] {
-    auto* m = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    look(m);
-    if (m) m->close();
+    CPopupMenuWnd* p = bar->OpenPopup();
+    look(p);
+    if (bar->OpenPopup()) bar->OpenPopup()->Cancel();
   });
   bar->OpenPopup(index);
+}
+
+// The items of popup `index` as they are drawn: each record's text (UTF-8),
+// "-" for a separator, "*" after a checked one.
+std::vector<std::string> Shown(int index) {
+  std::vector<std::string> out;
+  const zantrel::CMenu* popup = g_pMenuWnd->Menu().GetSubMenu(index);
+  for (int i = 0; i < popup->GetMenuItemCount(); ++i) {
+    const auto* rec =
+        reinterpret_cast<const MenuItemData*>(popup->GetItemData(i, zantrel::MF_BYPOSITION));
+    std::string t = rec->nID == 0 ? "-" : zantrel::ToUtf8(rec->strText);
+    if (popup->GetMenuState(i, zantrel::MF_BYPOSITION) & zantrel::MF_CHECKED) t += "*";
+    out.push_back(t);
+  }
+  return out;
 }
 
 class LanguageUi : public ::testing::Test {
@@ -128,9 +152,9 @@ TEST_F(LanguageUi, SimplifiedChineseFileEqualsTheBuiltInTexts) {
     }());
     const zantrel::CMenu* popup = builtInMenu->GetSubMenu(p);
     for (int i = 0; i < popup->GetMenuItemCount(); ++i) {
-      std::string want, got;
+      std::string want;
       popup->GetMenuString(i, want, zantrel::MF_BYPOSITION);
-      menu.GetSubMenu(p)->GetMenuString(i, got, zantrel::MF_BYPOSITION);
+      const std::string got = ItemText(*menu.GetSubMenu(p), i, zantrel::MF_BYPOSITION);
       EXPECT_EQ(got, want) << p << "/" << i;
     }
   }
@@ -218,29 +242,25 @@ TEST_F(LanguageUi, LanguagePopupShowsItemsAndMarksByteForByte) {
   d.show();
   EXPECT_EQ(Txt(&d, 1016), "Start");
   std::vector<std::string> shown;
-  WithPopupOpen(g_pMenuWnd, 2, [&](QMenu* m) {
+  WithPopupOpen(g_pMenuWnd, 2, [&](CPopupMenuWnd* m) {
     ASSERT_NE(m, nullptr);
-    for (QAction* a : m->actions())
-      shown.push_back((a->isSeparator() ? std::string("-") : a->text().toStdString()) +
-                      (a->isChecked() ? "*" : ""));
+    shown = Shown(2);
   });
   EXPECT_EQ(shown, (std::vector<std::string>{"Auto select", "-", "简体中文", "&English",
                                              "English again"}));
   d.OnCommand(2002);
-  shown.clear();
-  WithPopupOpen(g_pMenuWnd, 2, [&](QMenu* m) {
-    for (QAction* a : m->actions())
-      if (a->isChecked()) shown.push_back(a->text().toStdString());
-  });
-  EXPECT_EQ(shown, (std::vector<std::string>{"&English", "English again"}));
+  WithPopupOpen(g_pMenuWnd, 2, [&](CPopupMenuWnd*) { shown = Shown(2); });
+  EXPECT_EQ(shown, (std::vector<std::string>{"Auto select", "-", "简体中文", "&English*",
+                                             "English again*"}));
   // The popups keep their items in every language; choosing from one
   // reaches the dialog.
-  WithPopupOpen(g_pMenuWnd, 3, [&](QMenu* m) {
+  WithPopupOpen(g_pMenuWnd, 3, [&](CPopupMenuWnd* m) {
     ASSERT_NE(m, nullptr);
-    ASSERT_EQ(m->actions().size(), 3);
-    m->setActiveAction(m->actions()[2]);
+    ASSERT_EQ(m->ItemCount(), 3);
+    QTest::keyClick(m, Qt::Key_Up);  // wraps to the last item
     QTest::keyClick(m, Qt::Key_Return);
   });
+  TestDlg::PumpUntil([&] { return d.aboutBoxes == 1; }, 2000);
   EXPECT_EQ(d.aboutBoxes, 1);
 }
 
@@ -255,11 +275,11 @@ TEST_F(LanguageUi, GbkListUnderGbkLocaleShowsItsCharacters) {
   TestDlg d;
   d.show();
   std::vector<std::string> shown;
-  WithPopupOpen(g_pMenuWnd, 2, [&](QMenu* m) {
+  WithPopupOpen(g_pMenuWnd, 2, [&](CPopupMenuWnd* m) {
     ASSERT_NE(m, nullptr);
-    for (QAction* a : m->actions()) shown.push_back(a->text().toStdString());
+    shown = Shown(2);
   });
-  EXPECT_EQ(shown, (std::vector<std::string>{"自动选择", "", "皘中 (GBK)"}));
+  EXPECT_EQ(shown, (std::vector<std::string>{"自动选择", "-", "皘中 (GBK)"}));
   d.OnCommand(2000);
   EXPECT_EQ(GetCurrentLanguage(), "\xB0\x7C\xD6\xD0");
   EXPECT_EQ(qobject_cast<QAbstractButton*>(d.GetDlgItem(1016))->text().toStdString(), "开始!");
@@ -306,7 +326,7 @@ TEST_F(LanguageUi, DISABLED_LanguageShots) {
     TestDlg::PumpUntil([] { return false; }, 300);
     for (int i = 0; i < g_pMenuWnd->CellCount(); ++i) {
       QImage shot;
-      WithPopupOpen(g_pMenuWnd, i, [&](QMenu* m) {
+      WithPopupOpen(g_pMenuWnd, i, [&](CPopupMenuWnd* m) {
         const QImage dialog = d.grab().toImage();
         const QImage popup = m->grab().toImage();
         const QPoint at = m->pos() - d.mapToGlobal(QPoint(0, 0));

@@ -1,0 +1,37 @@
+#include "menubar/menu_msg_filter.h"
+
+#include <QMouseEvent>
+
+#include "menubar/menu_wnd.h"
+
+namespace {
+int g_nInstalled = 0;
+}
+
+CMenuMsgFilter::CMenuMsgFilter(QObject* popup) : m_popup(popup) {
+  m_popup->installEventFilter(this);
+  ++g_nInstalled;
+}
+
+CMenuMsgFilter::~CMenuMsgFilter() {
+  m_popup->removeEventFilter(this);
+  --g_nInstalled;
+}
+
+int CMenuMsgFilter::InstalledCount() { return g_nInstalled; }
+
+bool CMenuMsgFilter::eventFilter(QObject*, QEvent* event) {
+  if (!g_pMenuWnd) return false;
+  switch (event->type()) {
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+      auto* me = static_cast<QMouseEvent*>(event);
+      if (event->type() != QEvent::MouseMove && me->button() != Qt::LeftButton) return false;
+      const QPoint screen = me->globalPosition().toPoint();
+      return g_pMenuWnd->FilterMenuMessage(event->type() == QEvent::MouseMove, screen);
+    }
+    default:
+      return false;
+  }
+}
