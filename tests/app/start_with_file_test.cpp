@@ -15,18 +15,12 @@
 #include "platform/qt/win_helpers.h"
 #include "ui/splitter_dlg.h"
 
+#include "tests/common/ffmpeg_util.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-bool Ffmpeg(const std::string& args) {
-  zantrel::ChildProcess p;
-  zantrel::LaunchOptions o;
-  o.quiet = true;
-  std::string err;
-  if (!p.Start("ffmpeg -nostdin -v error -y " + args, o, &err)) return false;
-  const int st = p.Wait();
-  return WIFEXITED(st) && WEXITSTATUS(st) == 0;
-}
+using zantrel_test::RunFfmpeg;
 }  // namespace
 
 TEST(StartWithFile, TheApplicationChoosesTheFileOnItsCommandLine) {
@@ -34,7 +28,7 @@ TEST(StartWithFile, TheApplicationChoosesTheFileOnItsCommandLine) {
   ASSERT_NE(mkdtemp(tmpl), nullptr);
   const std::string dir = tmpl;
   const std::string clip = dir + "/预览 clip.mp4";
-  ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=20 -c:v libx264 -preset "
+  ASSERT_TRUE(RunFfmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=20 -c:v libx264 -preset "
                      "ultrafast -g 25 -pix_fmt yuv420p " + zantrel::QuoteArgument(clip)));
   // The whole start-up, in this process: the dialog runs modally, so a timer
   // looks at it from inside its loop and closes it once the duration shows.

@@ -40,6 +40,7 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  std::string File(const std::string& name) const { return *this / name; }
 
  private:
   std::string path_;

@@ -26,18 +26,12 @@
 #include "tests/ui/test_dialog.h"
 #include "ui/desktop_input.h"
 
+#include "tests/common/ffmpeg_util.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-bool Ffmpeg(const std::string& args) {
-  zantrel::ChildProcess p;
-  zantrel::LaunchOptions o;
-  o.quiet = true;
-  std::string err;
-  if (!p.Start("ffmpeg -nostdin -v error -y " + args, o, &err)) return false;
-  const int st = p.Wait();
-  return WIFEXITED(st) && WEXITSTATUS(st) == 0;
-}
+using zantrel_test::RunFfmpeg;
 
 // One folder of clips for the whole suite: a 20 s MP4 the preview plays and
 // a 5 s AVI the probe measures.
@@ -53,9 +47,9 @@ const Clips& TheClips() {
     r.dir = tmpl;
     r.mp4 = r.dir + "/预览 clip.mp4";
     r.avi = r.dir + "/probe.avi";
-    r.ok = Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=20 -c:v libx264 -preset "
+    r.ok = RunFfmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=20 -c:v libx264 -preset "
                   "ultrafast -g 25 -pix_fmt yuv420p " + zantrel::QuoteArgument(r.mp4)) &&
-           Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=5 -c:v mpeg4 " +
+           RunFfmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=5 -c:v mpeg4 " +
                   zantrel::QuoteArgument(r.avi));
     return r;
   }();

@@ -23,41 +23,20 @@ extern "C" {
 #include "platform/qt/win_helpers.h"
 #include "tests/ui/test_dialog.h"
 
+#include "tests/common/ffmpeg_util.h"
+#include "tests/common/test_util.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/zantrel-job-XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
+using zantrel_test::TempDir;
 
- private:
-  std::string path_;
-};
-
-bool Ffmpeg(const std::string& args) {
-  zantrel::ChildProcess p;
-  zantrel::LaunchOptions o;
-  o.quiet = true;
-  std::string err;
-  if (!p.Start("ffmpeg -nostdin -v error -y " + args, o, &err)) return false;
-  const int st = p.Wait();
-  return WIFEXITED(st) && WEXITSTATUS(st) == 0;
-}
+using zantrel_test::RunFfmpeg;
 
 // A small H.264/AAC clip of `seconds`.
 std::string MakeClip(const TempDir& dir, const std::string& name, int seconds, const char* size) {
   const std::string out = dir.File(name);
-  const std::string d = std::to_string(seconds);
-  EXPECT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=" + std::string(size) + ":rate=25:duration=" + d +
-                     " -f lavfi -i sine=frequency=440:duration=" + d +
-                     " -c:v libx264 -preset ultrafast -g 50 -pix_fmt yuv420p -c:a aac -shortest " +
-                     zantrel::QuoteArgument(out)));
+  EXPECT_TRUE(zantrel_test::MakeToneClip(out, seconds, size));
   return out;
 }
 
@@ -301,7 +280,7 @@ TEST(JobDialog, PauseStopsTheToolAndASecondPressResumesIt) {
 TEST(JobDialog, ProbeGivesTheDurationOfSourcesThePlayerDoesNotPreview) {
   TempDir dir;
   const std::string avi = dir.File("clip.avi");
-  ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=5 -c:v mpeg4 " +
+  ASSERT_TRUE(RunFfmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=5 -c:v mpeg4 " +
                      zantrel::QuoteArgument(avi)));
   std::ofstream(dir.File("text.avi")) << "not a video at all\n";
   TestDlg d;

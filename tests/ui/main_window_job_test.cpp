@@ -18,37 +18,17 @@
 #include "platform/qt/win_helpers.h"
 #include "tests/ui/test_dialog.h"
 
+#include "tests/common/ffmpeg_util.h"
+#include "tests/common/test_util.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/zantrel-main-XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using zantrel_test::TempDir;
 
 std::string MakeClip(const TempDir& dir, const std::string& name, int seconds, const char* size) {
   const std::string out = dir.File(name);
-  const std::string d = std::to_string(seconds);
-  zantrel::ChildProcess p;
-  zantrel::LaunchOptions o;
-  o.quiet = true;
-  std::string err;
-  EXPECT_TRUE(p.Start("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" + std::string(size) +
-                          ":rate=25:duration=" + d + " -f lavfi -i sine=frequency=440:duration=" + d +
-                          " -c:v libx264 -preset ultrafast -g 50 -pix_fmt yuv420p -c:a aac -shortest " +
-                          zantrel::QuoteArgument(out),
-                      o, &err))
-      << err;
-  p.Wait();
+  EXPECT_TRUE(zantrel_test::MakeToneClip(out, seconds, size));
   return out;
 }
 
