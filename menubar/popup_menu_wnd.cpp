@@ -180,7 +180,11 @@ void CPopupMenuWnd::hideEvent(QHideEvent* e) {
 void CPopupMenuWnd::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   CDC dc(painter);
-  dc.Draw3dRect(CRect{0, 0, width(), height()}, kFrame, kFrame);
+  // The frame follows the loaded skin (its palette's shadow tone); the items
+  // inside keep their fixed colours.
+  const QColor shadow = palette().color(QPalette::Shadow);
+  const COLORREF frame = RGB(shadow.red(), shadow.green(), shadow.blue());
+  dc.Draw3dRect(CRect{0, 0, width(), height()}, frame, frame);
   dc.SelectObject(&MenuFont());
   for (int i = 0; i < ItemCount(); ++i) {
     const Item& it = m_items[static_cast<std::size_t>(i)];

@@ -22,6 +22,7 @@
 #include "platform/codepage.h"
 #include "platform/qt/device_context.h"
 #include "platform/qt/gdi_font.h"
+#include "tests/ui/skin_test_util.h"
 #include "tests/ui/test_dialog.h"
 
 namespace fs = std::filesystem;
@@ -290,6 +291,29 @@ TEST(MenuBar, APressOnTheEmptyBarLeavesItIdle) {
         QTest::keyClick(b.bar->OpenPopup(), Qt::Key_Escape);
       },
   });
+}
+
+// The popup's frame takes the loaded skin's shadow tone, so a skin change
+// reaches the popups as well as the dialog.
+class MenuBarSkin : public SkinTest {};
+TEST_F(MenuBarSkin, PopupFrameFollowsTheLoadedSkin) {
+  Bar b;
+  for (const auto& [command, shadow] :
+       std::vector<std::pair<int, QColor>>{{32771, QColor("#1a1e22")}, {32772, QColor("#0f2b57")}}) {
+    b.d.OnCommand(command);
+    RunSteps({
+        [&] { b.Move(b.CellCentre(0)); },
+        [&] { b.Click(b.CellCentre(0)); },
+        [&] {
+          CPopupMenuWnd* p = b.bar->OpenPopup();
+          ASSERT_NE(p, nullptr);
+          const QImage img = p->grab().toImage();
+          EXPECT_EQ(img.pixelColor(0, 0), shadow);
+          EXPECT_EQ(img.pixelColor(img.width() - 1, img.height() / 2), shadow);
+          p->Cancel();
+        },
+    });
+  }
 }
 
 TEST(MenuBar, UnknownSkinNumberTouchesNoMark) {
