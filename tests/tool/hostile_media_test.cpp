@@ -162,9 +162,14 @@ TEST(HostileMedia, MutatedFilesNeverCrashOrHangTheProbeOrTheCut) {
         continue;
       }
       if (o.result.exitCode > 0) ++counts[form + " refused"];
-      // The tool's own words: one line, the last one.
+      // The tool's own words: one error line, the last one. Lines that say
+      // which way a piece is cut, or what the tool assumed, are news, not errors.
+      const auto news = [](const std::string& l) {
+        return l.rfind("ZantrelCore: smart cut", 0) == 0 || l.rfind("ZantrelCore: full re-encode", 0) == 0 ||
+               l.rfind("ZantrelCore: note:", 0) == 0;
+      };
       int own = 0;
-      for (const auto& l : lines) own += l.rfind("ZantrelCore: ", 0) == 0;
+      for (const auto& l : lines) own += l.rfind("ZantrelCore: ", 0) == 0 && !news(l);
       EXPECT_EQ(own, 1) << form << " of " << what << "\n" << o.result.output;
       EXPECT_TRUE(!lines.empty() && lines.back().rfind("ZantrelCore: ", 0) == 0)
           << form << " of " << what << "\n" << o.result.output;
