@@ -143,9 +143,9 @@ TEST(SmartPlan, TailCopiesTheLongestPrefixShownBeforeEverythingAfterIt) {
 
 TEST(SmartPlan, TailDecisionWaitsForTheLongestReorder) {
   // 16 packets after the first one past the end settle it.
-  EXPECT_FALSE(TailDecidable(16, 0));
-  EXPECT_TRUE(TailDecidable(17, 0));
-  EXPECT_FALSE(TailDecidable(17, 1));
+  EXPECT_FALSE(TailDecidable(16, 0, 16));
+  EXPECT_TRUE(TailDecidable(17, 0, 16));
+  EXPECT_FALSE(TailDecidable(17, 1, 16));
 }
 
 struct Qualify {
