@@ -72,6 +72,36 @@ bool CheckOutputTarget(const std::string& input, const std::string& output, bool
   return true;
 }
 
+bool SourceSnapshot::Take(const std::string& path) {
+  struct stat st {};
+  taken_ = stat(path.c_str(), &st) == 0;
+  if (!taken_) return false;
+  dev_ = st.st_dev;
+  ino_ = st.st_ino;
+  size_ = st.st_size;
+  mtime_ = st.st_mtim;
+  return true;
+}
+
+bool SourceSnapshot::ChangedSince(const std::string& path, std::string* error) const {
+  struct stat st {};
+  // Gone or another file by now: what was read came whole from the file we
+  // had open.
+  if (!taken_ || stat(path.c_str(), &st) != 0 || st.st_dev != dev_ || st.st_ino != ino_) return false;
+  if (st.st_size == size_ && st.st_mtim.tv_sec == mtime_.tv_sec && st.st_mtim.tv_nsec == mtime_.tv_nsec)
+    return false;
+  *error = "the source '" + path + "' changed while it was being cut (" + std::to_string(size_) + " bytes, now " +
+           std::to_string(st.st_size) + "); the piece is not kept";
+  return true;
+}
+
+std::string SourceSnapshot::Stamp() const {
+  if (!taken_) return {};
+  return std::to_string(static_cast<unsigned long long>(dev_)) + ":" +
+         std::to_string(static_cast<unsigned long long>(ino_)) + ":" + std::to_string(static_cast<long long>(size_)) +
+         ":" + std::to_string(static_cast<long long>(mtime_.tv_sec) * 1000000000LL + mtime_.tv_nsec);
+}
+
 TempOutput::TempOutput(std::string finalPath) : finalPath_(std::move(finalPath)) {}
 
 TempOutput::~TempOutput() {
