@@ -165,9 +165,18 @@ bool TempOutput::Create(std::string* error) {
 bool TempOutput::Commit(bool overwrite, std::string* error) {
   int fd = open(tempPath_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd >= 0) {
-    while (fsync(fd) != 0 && errno == EINTR) {
+    int rc = 0;
+    while ((rc = fsync(fd)) != 0 && errno == EINTR) {
     }
+    const int err = errno;
     close(fd);
+    // A failed flush means the storage may not hold what was written; the
+    // piece must not get its final name. EINVAL: a file that cannot be
+    // flushed at all, which is no loss.
+    if (rc != 0 && err != EINVAL) {
+      *error = "cannot write the piece to '" + finalPath_ + "': " + ErrnoText(err);
+      return false;
+    }
   }
   int rc;
   if (overwrite) {
