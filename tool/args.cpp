@@ -205,6 +205,7 @@ std::string UsageText() {
       "                    and any piece whose smart cut fails its own strict\n"
       "                    decode at a seam.\n"
       "      Progress goes to the socket named by $ZANTREL_PROGRESS_SOCKET, if set.\n"
+      "      $ZANTREL_TRACE_TIMES set: each phase's wall and CPU time on stderr.\n"
       "      The output is written under a temporary name in the output folder and\n"
       "      renamed into place only when complete.\n";
 }

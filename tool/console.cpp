@@ -1,6 +1,10 @@
 #include "tool/console.h"
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <unistd.h>
 
 extern "C" {
@@ -29,6 +33,23 @@ std::string AvErrorText(int err) {
   char buf[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(err, buf, sizeof buf);
   return buf;
+}
+
+namespace {
+const bool kTracing = std::getenv("ZANTREL_TRACE_TIMES") != nullptr;
+const auto kStarted = std::chrono::steady_clock::now();
+}  // namespace
+
+void TraceTime(const char* what) {
+  if (!kTracing) return;
+  const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - kStarted);
+  timespec cpu{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+  char line[160];
+  std::snprintf(line, sizeof line, "ZantrelCore: time %s: wall %lld ms, cpu %lld ms\n", what,
+                static_cast<long long>(wall.count()),
+                static_cast<long long>(cpu.tv_sec) * 1000 + cpu.tv_nsec / 1000000);
+  WriteStderr(line);
 }
 
 }  // namespace zantrel::tool

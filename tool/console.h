@@ -12,5 +12,9 @@ void WriteStderr(const std::string& text);
 void ReportError(const std::string& message);
 // FFmpeg's text for an error code.
 std::string AvErrorText(int err);
+// With ZANTREL_TRACE_TIMES set, writes "ZantrelCore: time <what>: wall W ms,
+// cpu C ms" (both since the process started) to standard error, to see where
+// a cut spends its time; otherwise does nothing.
+void TraceTime(const char* what);
 
 }  // namespace zantrel::tool

@@ -143,6 +143,7 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, Progr
     ReportError(error);
     return Attempt::kFailed;
   }
+  TraceTime("source opened");
   AVFormatContext* in = src.format.get();
   const PieceWindow window = PieceWindow::FromSeconds(args.startSeconds.value_or(0), args.lengthSeconds, src.durationUs);
   const std::int64_t startUs = window.startUs();
@@ -205,9 +206,11 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, Progr
   if (hasAudio && copyAudio) audioCopy.SetWindow(window, src.startUs);
   if (hasAudio && !copyAudio) audio.SetWindow(window, src.startUs);
 
+  TraceTime("codecs ready");
   std::deque<PacketPtr> queued;
   Seeker(in, src.videoStream, src.audioStream, src.startUs, countsFrames).SeekTo(startUs, &queued);
 
+  TraceTime("seeked");
   std::int64_t total = window.endUs() - startUs;
   if (src.durationUs > 0) total = std::min(total, src.durationUs - startUs);
   bool fallback = false;
@@ -292,6 +295,7 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, Progr
     ReportError(error);
     return Attempt::kFailed;
   }
+  TraceTime("written");
   if (useSmart)
     WriteStderr("ZantrelCore: " + smartVideo.Summary() +
                 (hasAudio ? (copyAudio ? "; audio copied" : "; audio re-encoded") : "") + "\n");

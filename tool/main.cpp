@@ -32,5 +32,6 @@ int main(int argc, char** argv) {
     return RunProbe(args);
   }
   av_log_set_level(AV_LOG_ERROR);
+  TraceTime("started");
   return RunCut(args);
 }

@@ -21,10 +21,12 @@ namespace {
 // re-encode instead.
 constexpr std::size_t kMaxGroupPackets = 4000;
 constexpr std::int64_t kMaxGroupBytes = 256 << 20;
-// Copied packets decoded after the head to check the seam: enough to get
-// past the source's reorder delay and to reach a frame referring to the
-// copied key frame.
-constexpr int kSeamCheckPackets = 20;
+// Copied packets decoded after the head to check the seam: the key frame,
+// where the decoder switches from our parameter sets to the source's, and
+// the first frames referring to it. The check is drained afterwards, so
+// the source's reorder delay needs no packets of its own; each one more
+// costs a full decode of a picture in every piece.
+constexpr int kSeamCheckPackets = 4;
 // Re-encoded packets decoded at the start of a run: our own encoder's
 // output goes wrong, if at all, in how its parameter sets reach the
 // decoder, which shows on its first frames. Decoding a whole long head again
@@ -395,12 +397,14 @@ SmartVideo::Status SmartVideo::FeedHead(const AVPacket* pkt, bool clean, std::st
 SmartVideo::Status SmartVideo::FinishHead(bool bodyFollows, std::int64_t delay, std::string* message) {
   Status st = Decode(nullptr, headEnc_.get(), startTs_, &headPackets_, message);
   if (st != Status::kOk) return st;
+  TraceTime("head decoded");
   avcodec_flush_buffers(dec_.get());
   if (headFrames_ > 0) {
     st = Encode(headEnc_.get(), nullptr, &headPackets_, message);
     if (st != Status::kOk) return st;
     st = WriteEncoded(&headPackets_, delay, message);
     if (st != Status::kOk) return st;
+    TraceTime("head written");
     // The copied packets that follow go through the same check, so that a
     // clash of parameter sets shows at once.
     checkAfterSeam_ = kSeamCheckPackets;
@@ -474,6 +478,7 @@ SmartVideo::Status SmartVideo::DecideTail(std::string* message) {
     pts.push_back(group_[i]->pts);
     if (group_[i]->pts < endTs_) lastBefore = i;
   }
+  TraceTime("tail reached");
   const TailSplit split = SplitTail(pts, endTs_);
   Status st = WriteGroup(static_cast<std::size_t>(split.copy), message);
   if (st == Status::kOk) st = EndSeamCheck(message);
@@ -505,7 +510,9 @@ SmartVideo::Status SmartVideo::DecideTail(std::string* message) {
   st = Encode(tailEnc_.get(), nullptr, &packets, message);
   if (st != Status::kOk) return st;
   ClearGroup();
-  return WriteEncoded(&packets, delay, message);
+  st = WriteEncoded(&packets, delay, message);
+  TraceTime("tail written");
+  return st;
 }
 
 SmartVideo::Status SmartVideo::WriteGroup(std::size_t count, std::string* message) {
@@ -524,9 +531,9 @@ void SmartVideo::ClearGroup() {
 
 SmartVideo::Status SmartVideo::Decode(const AVPacket* pkt, AVCodecContext* enc, std::int64_t from,
                                       std::vector<PacketPtr>* out, std::string* message) {
-  // Frames before `from` are decoded only as references; those nothing
-  // refers to need not be decoded at all.
-  dec_->skip_frame = pkt && pkt->pts < from ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+  // Frames outside [from, end) are decoded only as references; those
+  // nothing refers to need not be decoded at all.
+  dec_->skip_frame = pkt && (pkt->pts < from || pkt->pts >= endTs_) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   int err = avcodec_send_packet(dec_.get(), pkt);
   if (err < 0 && err != AVERROR_EOF) {
     *message = "a packet to re-encode does not decode";

@@ -64,6 +64,7 @@ bool OpenSource(const std::string& path, std::int64_t analyseUs, std::int64_t ta
     return false;
   }
   InputFormatPtr fc(raw);
+  TraceTime("container opened");
   fc->max_analyze_duration = analyseUs;
   err = avformat_find_stream_info(fc.get(), nullptr);
   if (err < 0) {

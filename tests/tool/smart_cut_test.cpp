@@ -324,5 +324,40 @@ TEST(SmartCutFallback, OtherCodecsAndForcedFullReencodeSayWhichWay) {
   EXPECT_EQ(p.frameIndices.front(), 25);
 }
 
+// The timing trace is for people reading standard error: it stays silent
+// unless asked for, and never takes the last line, which the program shows
+// as the outcome of the run.
+TEST(SmartCutTiming, TraceOnlyWhenAskedAndNeverTheLastLine) {
+  TempDir dir;
+  const Clip& mp4 = GetClip("mp4_h264");
+  ASSERT_FALSE(mp4.path.empty());
+  auto lastLine = [](const std::string& text) {
+    std::string t = text;
+    while (!t.empty() && t.back() == '\n') t.pop_back();
+    const std::size_t nl = t.rfind('\n');
+    return nl == std::string::npos ? t : t.substr(nl + 1);
+  };
+
+  ToolResult r = RunTool(CutArgs(mp4.path, 1, 2, dir.File("quiet.mp4")));
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(r.output.find("ZantrelCore: time "), std::string::npos) << r.output;
+
+  r = RunTool(CutArgs(mp4.path, 1, 2, dir.File("traced.mp4")), {"ZANTREL_TRACE_TIMES=1"});
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  const std::size_t started = r.output.find("ZantrelCore: time started: wall ");
+  const std::size_t written = r.output.find("ZantrelCore: time written: wall ");
+  ASSERT_NE(started, std::string::npos) << r.output;
+  ASSERT_NE(written, std::string::npos) << r.output;
+  EXPECT_LT(started, written) << r.output;
+  EXPECT_EQ(lastLine(r.output).rfind("ZantrelCore: smart cut:", 0), 0u) << r.output;
+  // Tracing changes nothing in the piece.
+  EXPECT_EQ(ReadFileBytes(dir.File("traced.mp4")), ReadFileBytes(dir.File("quiet.mp4")));
+
+  r = RunTool(CutArgs(mp4.path, 100, 2, dir.File("late.mp4")), {"ZANTREL_TRACE_TIMES=1"});
+  EXPECT_NE(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("ZantrelCore: time started"), std::string::npos) << r.output;
+  EXPECT_NE(lastLine(r.output).find("lies beyond the end of the source"), std::string::npos) << r.output;
+}
+
 }  // namespace
 }  // namespace zantrel::tooltest
