@@ -28,4 +28,24 @@ bool OpenDecoder(AVStream* stream, int threadCount, int threadType, const char* 
   return true;
 }
 
+int SendAudioPacket(AVCodecContext* dec, const AVPacket* pkt) {
+  if (!pkt || (dec->codec->capabilities & AV_CODEC_CAP_PARAM_CHANGE) ||
+      !av_packet_get_side_data(pkt, AV_PKT_DATA_PARAM_CHANGE, nullptr))
+    return avcodec_send_packet(dec, pkt);
+  PacketPtr copy(av_packet_clone(pkt));
+  if (!copy) return AVERROR(ENOMEM);
+  for (int i = 0; i < copy->side_data_elems; ++i) {
+    if (copy->side_data[i].type != AV_PKT_DATA_PARAM_CHANGE) continue;
+    av_freep(&copy->side_data[i].data);
+    copy->side_data[i] = copy->side_data[--copy->side_data_elems];
+    break;
+  }
+  return avcodec_send_packet(dec, copy.get());
+}
+
+int DecodedSampleRate(const AVCodecContext* dec, const AVFrame* frame) {
+  if (dec->codec && !(dec->codec->capabilities & AV_CODEC_CAP_DELAY) && dec->sample_rate > 0) return dec->sample_rate;
+  return frame->sample_rate;
+}
+
 }  // namespace zantrel::tool
