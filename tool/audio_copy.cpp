@@ -28,6 +28,7 @@ bool AudioCopy::Init(AVFormatContext* in, int index, Muxer* mux, std::string* er
   // could not read them either.
   std::string ignored;
   if (!OpenDecoder(in_, 1, 0, "audio", &watch_, &ignored)) watch_.reset();
+  tagFlags_.Open(in, in_);
   return true;
 }
 
@@ -41,6 +42,17 @@ std::string Describe(int rate, int channels) {
 
 bool AudioCopy::Watch(const AVPacket* pkt, std::string* error) {
   if (!watch_) return true;
+  int rate = 0, channels = 0;
+  const bool tagged = tagFlags_.Of(pkt, &rate, &channels);
+  if ((tagged && (rate != watch_->sample_rate || channels != watch_->ch_layout.nb_channels)) ||
+      (!tagged && AudioPacketNeedsReopen(watch_.get(), pkt, &rate, &channels))) {
+    if (!Watch(nullptr, error)) return false;
+    std::string ignored;
+    if (!ReopenAudioDecoder(in_, rate, channels, &watch_, &ignored)) {
+      watch_.reset();
+      return true;
+    }
+  }
   // A damaged packet is no change of sound; the copy keeps it as it is.
   if (SendAudioPacket(watch_.get(), pkt) < 0) return true;
   const AVCodecParameters* par = out_->codecpar;

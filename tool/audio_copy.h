@@ -14,6 +14,7 @@
 
 #include "tool/av_handles.h"
 #include "tool/codec_plan.h"
+#include "tool/flv_tag_flags.h"
 #include "tool/muxer.h"
 #include "tool/piece_window.h"
 
@@ -55,6 +56,7 @@ class AudioCopy {
   std::int64_t fileStartUs_ = 0, startTs_ = 0, endTs_ = 0;
   std::int64_t originTs_ = 0;  // S in the input time base
   CodecContextPtr watch_;  // null when the codec cannot be decoded here
+  FlvTagFlags tagFlags_;
   FramePtr watched_ = MakeFrame();
   bool changed_ = false;
   bool done_ = false;

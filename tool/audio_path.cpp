@@ -29,6 +29,7 @@ bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxe
   mux_ = mux;
   // Audio decoding is cheap; threads would only add delay.
   if (!OpenDecoder(in_, 1, 0, "audio", &dec_, error)) return false;
+  tagFlags_.Open(in, in_);
   outRate_ = plan.sampleRate;
   av_channel_layout_default(&outLayout_, plan.channels);
   outTb_ = {1, outRate_};
@@ -101,6 +102,15 @@ void AudioPath::SetWindow(const PieceWindow& window, std::int64_t fileStartUs) {
 
 bool AudioPath::Decode(const AVPacket* pkt, std::string* error) {
   if (done_) return true;
+  int rate = 0, channels = 0;
+  const bool tagged = tagFlags_.Of(pkt, &rate, &channels);
+  if ((tagged && (rate != dec_->sample_rate || channels != dec_->ch_layout.nb_channels)) ||
+      (!tagged && AudioPacketNeedsReopen(dec_.get(), pkt, &rate, &channels))) {
+    // Samples the old decoder still holds are of the old kind.
+    if (!Decode(nullptr, error)) return false;
+    if (done_) return true;
+    if (!ReopenAudioDecoder(in_, rate, channels, &dec_, error)) return false;
+  }
   int err = SendAudioPacket(dec_.get(), pkt);
   if (err < 0 && err != AVERROR_EOF) return true;  // a damaged packet is left out
   for (;;) {

@@ -13,6 +13,7 @@
 #include "tool/amrnb_encoder.h"
 #include "tool/av_handles.h"
 #include "tool/codec_plan.h"
+#include "tool/flv_tag_flags.h"
 #include "tool/frame_clock.h"
 #include "tool/muxer.h"
 #include "tool/piece_window.h"
@@ -59,6 +60,7 @@ class AudioPath {
   AVStream* out_ = nullptr;
   Muxer* mux_ = nullptr;
   CodecContextPtr dec_, enc_;
+  FlvTagFlags tagFlags_;
   std::unique_ptr<AmrNbEncoder> amr_;
   SwrPtr swr_;
   // What swr_ was built to read.

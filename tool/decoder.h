@@ -30,4 +30,13 @@ int DecodedSampleRate(const AVCodecContext* dec, const AVFrame* frame);
 // own headers. `pkt` null flushes.
 int SendAudioPacket(AVCodecContext* dec, const AVPacket* pkt);
 
+// Codecs whose frames carry no header of their own (PCM, ADPCM,
+// Nellymoser) decode at the rate and channels they were opened with; where
+// the container's flags change, only the demuxer knows. True when `pkt`
+// carries a parameter-change note for another rate or channel count than
+// `dec` decodes, with the new ones in *rate and *channels.
+bool AudioPacketNeedsReopen(const AVCodecContext* dec, const AVPacket* pkt, int* rate, int* channels);
+// Opens a fresh decoder for `stream` at `rate` and `channels` into *dec.
+bool ReopenAudioDecoder(const AVStream* stream, int rate, int channels, CodecContextPtr* dec, std::string* error);
+
 }  // namespace zantrel::tool
