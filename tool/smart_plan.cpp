@@ -22,18 +22,67 @@ bool OneOf(const char* name, std::initializer_list<const char*> names) {
 
 }  // namespace
 
+bool IsMpegStyle(AVCodecID id) {
+  return id == AV_CODEC_ID_FLV1 || id == AV_CODEC_ID_H263 || id == AV_CODEC_ID_MPEG4;
+}
+
+namespace {
+
+const char* kMovDemuxer = "mov,mp4,m4a,3gp,3g2,mj2";
+
+// The MPEG-style codecs: no parameter sets to merge, so the copied packets
+// and the re-encoded ones only need a container that stores them the same
+// way on both sides and times them the same way.
+std::string MpegStyleObstacle(const AVCodecParameters* video, const char* demuxerName, const AVCodec* encoder,
+                              const AVOutputFormat* muxer) {
+  const AVCodecID id = video->codec_id;
+  if (!encoder || encoder->id != id) return "the output form changes the video codec";
+  bool demuxerOk = false, muxerOk = false;
+  const char* name = muxer ? muxer->name : "";
+  if (id == AV_CODEC_ID_FLV1) {
+    demuxerOk = OneOf(demuxerName, {"flv", "live_flv"});
+    muxerOk = OneOf(name, {"flv"});
+  } else if (id == AV_CODEC_ID_H263) {
+    demuxerOk = OneOf(demuxerName, {kMovDemuxer});
+    muxerOk = OneOf(name, {"3gp", "3g2", "mp4", "mov"});
+  } else {
+    // AVI times pictures by their count; a copy keeps that count only into
+    // another AVI.
+    demuxerOk = OneOf(demuxerName, {"avi"});
+    muxerOk = OneOf(name, {"avi"});
+  }
+  if (!demuxerOk)
+    return std::string("a smart cut of ") + avcodec_get_name(id) + " does not take it from the container " +
+           demuxerName;
+  if (!muxerOk)
+    return std::string("a smart cut of ") + avcodec_get_name(id) + " does not write it into the container " +
+           (muxer ? muxer->name : "?");
+  if (video->format != AV_PIX_FMT_YUV420P) return "the source's pictures are not 8-bit 4:2:0";
+  if (video->field_order != AV_FIELD_PROGRESSIVE && video->field_order != AV_FIELD_UNKNOWN)
+    return "the source is interlaced";
+  if (video->width <= 0 || video->height <= 0) return "the source's picture size is unknown";
+  // B-frames (or a "packed" bitstream, which holds them) reorder pictures:
+  // the AVI's frame count no longer says when each is shown.
+  if (id == AV_CODEC_ID_MPEG4 && video->video_delay > 0) return "the source's MPEG-4 video has B-frames";
+  return "";
+}
+
+}  // namespace
+
 std::string SmartCutObstacle(const AVCodecParameters* video, const char* demuxerName,
                              const AVCodec* encoder, const AVOutputFormat* muxer) {
   if (!video) return "the source has no video";
+  if (!demuxerName) demuxerName = "?";
+  if (IsMpegStyle(video->codec_id)) return MpegStyleObstacle(video, demuxerName, encoder, muxer);
   if (video->codec_id != AV_CODEC_ID_H264)
     return std::string("the source's video is ") + avcodec_get_name(video->codec_id) +
-           ", not H.264";
+           ", which has no matching encoder here";
   if (!encoder || encoder->id != AV_CODEC_ID_H264 || std::strcmp(encoder->name, "libx264") != 0)
     return "the output form changes the video codec";
   // AVI and raw streams keep Annex-B without timestamps; the copied packets
   // and the re-encoded ones would need other framing and timing rules.
-  if (!demuxerName || !OneOf(demuxerName, {"mov,mp4,m4a,3gp,3g2,mj2", "flv", "live_flv", "matroska,webm"}))
-    return std::string("the source container (") + (demuxerName ? demuxerName : "?") +
+  if (!OneOf(demuxerName, {kMovDemuxer, "flv", "live_flv", "matroska,webm"}))
+    return std::string("the source container (") + demuxerName +
            ") keeps no H.264 configuration record";
   if (!muxer || !OneOf(muxer->name, {"mp4", "mov", "3gp", "3g2", "ipod", "flv", "matroska"}))
     return std::string("the output container (") + (muxer ? muxer->name : "?") +
@@ -71,6 +120,8 @@ TailSplit SplitTail(const std::vector<std::int64_t>& pts, std::int64_t endTs) {
   return split;
 }
 
-bool TailDecidable(std::size_t buffered, std::size_t firstAtEnd) { return buffered > firstAtEnd + 16; }
+bool TailDecidable(std::size_t buffered, std::size_t firstAtEnd, std::size_t reorderDepth) {
+  return buffered > firstAtEnd + reorderDepth;
+}
 
 }  // namespace zantrel::tool

@@ -10,6 +10,10 @@ struct AVCodecParameters;
 struct AVCodec;
 struct AVOutputFormat;
 
+extern "C" {
+#include <libavcodec/codec_id.h>
+}
+
 namespace zantrel::tool {
 
 // Why a piece of a source with video `video` written by `muxer` with the
@@ -19,6 +23,12 @@ namespace zantrel::tool {
 // an H.264 source in an avcC configuration (MP4, MOV, 3GP, FLV, Matroska), a
 // form that keeps H.264 in a container that stores avcC, 8-bit 4:2:0
 // progressive pictures and a profile x264 produces (Baseline, Main, High).
+//
+// The MPEG-style codecs (Sorenson H.263 in FLV, H.263 in 3GP/MP4/MOV, MPEG-4
+// Part 2 in AVI) have self-contained picture headers and, without B-frames,
+// show pictures in decode order: each key frame is a clean entry point and
+// the head is re-encoded by the same codec's encoder. MPEG-4 with B-frames
+// is not cut smartly.
 std::string SmartCutObstacle(const AVCodecParameters* video, const char* demuxerName,
                              const AVCodec* encoder, const AVOutputFormat* muxer);
 
@@ -36,10 +46,14 @@ struct TailSplit {
 };
 TailSplit SplitTail(const std::vector<std::int64_t>& pts, std::int64_t endTs);
 
+// True for the codecs cut smartly by re-encoding with their own encoder
+// (flv1, h263, mpeg4) rather than through H.264 parameter sets.
+bool IsMpegStyle(AVCodecID id);
+
 // True when a group buffered for the tail decision has seen enough packets
 // after its first one at or past the end (`firstAtEnd`, an index) that no
-// frame before the end can still follow: H.264 reorders by at most 16
-// frames.
-bool TailDecidable(std::size_t buffered, std::size_t firstAtEnd);
+// frame before the end can still follow: `reorderDepth` more (16 for
+// H.264, 0 for a stream shown in decode order).
+bool TailDecidable(std::size_t buffered, std::size_t firstAtEnd, std::size_t reorderDepth);
 
 }  // namespace zantrel::tool

@@ -1,6 +1,7 @@
 #include "tool/smart_video.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 extern "C" {
@@ -9,6 +10,7 @@ extern "C" {
 
 #include "tool/console.h"
 #include "tool/decoder.h"
+#include "tool/mpeg_bitstream.h"
 #include "tool/smart_plan.h"
 
 namespace zantrel::tool {
@@ -37,6 +39,20 @@ const char* X264Profile(int profile) {
   }
 }
 
+// The index slots of an AVI stream's pictures, in order. AVI times a picture
+// by its slot, but a slot may hold no picture (a dropped frame), and the
+// full re-encode times pictures by their count; the copy must count alike.
+std::vector<std::int64_t> PictureSlots(AVStream* st) {
+  std::vector<std::int64_t> slots;
+  const int n = avformat_index_get_entries_count(st);
+  for (int i = 0; i < n; ++i) {
+    const AVIndexEntry* e = avformat_index_get_entry(st, i);
+    if (e && e->size > 0) slots.push_back(e->timestamp);
+  }
+  std::sort(slots.begin(), slots.end());
+  return slots;
+}
+
 }  // namespace
 
 SmartVideo::Status SmartVideo::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux,
@@ -52,13 +68,77 @@ SmartVideo::Status SmartVideo::Init(AVFormatContext* in, int index, const CodecP
     *message = why;
     return Status::kFallback;
   }
-  ParseAvcC(par->extradata, static_cast<std::size_t>(par->extradata_size), &config_);
-  paramSetId_ = FreeParameterSetId(config_);
+  codec_ = par->codec_id;
+  mpeg_ = IsMpegStyle(codec_);
+  encoder_ = plan.videoEncoder;
 
   rate_ = av_guess_frame_rate(in, in_, nullptr);
   if (rate_.num <= 0 || rate_.den <= 0 || av_q2d(rate_) > 240) rate_ = {25, 1};
   frameTs_ = std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate_), in_->time_base));
+  countsFrames_ = mpeg_ && std::strcmp(in->iformat->name, "avi") == 0;
+  if (countsFrames_) pictureSlots_ = PictureSlots(in_);
 
+  Bytes extradata(par->extradata, par->extradata + std::max(par->extradata_size, 0));
+  sourceVol_ = codec_ == AV_CODEC_ID_MPEG4 ? Mpeg4VolUnit(extradata.data(), extradata.size()) : Bytes();
+  Status st = mpeg_ ? OpenMpegEncoder(&headEnc_, message) : InitH264(&extradata, message);
+  if (st != Status::kOk) return st;
+
+  // Decoding the partial groups: frame threads add delay that only matters
+  // for short heads, two keep up with the encoder.
+  if (!OpenDecoder(in_, 2, FF_THREAD_FRAME | FF_THREAD_SLICE, "video", &dec_, message)) return Status::kError;
+
+  out_ = mux->AddStream();
+  if (!out_ || avcodec_parameters_copy(out_->codecpar, par) < 0) {
+    *message = "cannot add the video stream";
+    return Status::kError;
+  }
+  // The output container picks its own tag; AVI into AVI keeps the
+  // source's (XVID, DIVX, ...), which the decoder reads to choose its
+  // workarounds for that encoder's quirks.
+  const AVOutputFormat* of = mux->context()->oformat;
+  const bool keepTag = mpeg_ && std::strcmp(of->name, "avi") == 0 && of->codec_tag &&
+                       av_codec_get_id(of->codec_tag, par->codec_tag) == par->codec_id;
+  if (!keepTag) out_->codecpar->codec_tag = 0;
+  av_freep(&out_->codecpar->extradata);
+  out_->codecpar->extradata_size = 0;
+  if (!extradata.empty()) {
+    out_->codecpar->extradata =
+        static_cast<std::uint8_t*>(av_mallocz(extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!out_->codecpar->extradata) {
+      *message = "out of memory";
+      return Status::kError;
+    }
+    std::memcpy(out_->codecpar->extradata, extradata.data(), extradata.size());
+    out_->codecpar->extradata_size = static_cast<int>(extradata.size());
+  }
+  out_->time_base = in_->time_base;
+  out_->avg_frame_rate = rate_;
+  // One aspect ratio for the container and the stream (muxers refuse two);
+  // the one the full re-encode writes.
+  out_->sample_aspect_ratio = av_guess_sample_aspect_ratio(in, in_, nullptr);
+  out_->codecpar->sample_aspect_ratio = out_->sample_aspect_ratio;
+
+  // The seam check decodes what the output stream holds, strictly.
+  const AVCodec* decoder = avcodec_find_decoder(codec_);
+  checker_.reset(decoder ? avcodec_alloc_context3(decoder) : nullptr);
+  if (!checker_ || avcodec_parameters_to_context(checker_.get(), out_->codecpar) < 0) {
+    *message = "cannot set up the seam check";
+    return Status::kError;
+  }
+  checker_->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CRCCHECK;
+  checker_->thread_count = 1;
+  checker_->pkt_timebase = in_->time_base;
+  if (avcodec_open2(checker_.get(), decoder, nullptr) < 0) {
+    *message = "cannot open the seam check";
+    return Status::kError;
+  }
+  return Status::kOk;
+}
+
+SmartVideo::Status SmartVideo::InitH264(Bytes* avcc, std::string* message) {
+  const AVCodecParameters* par = in_->codecpar;
+  ParseAvcC(par->extradata, static_cast<std::size_t>(par->extradata_size), &config_);
+  paramSetId_ = FreeParameterSetId(config_);
   Status st = OpenEncoder(&headEnc_, message);
   if (st != Status::kOk) return st;
   // The encoder's own sets, to be stored beside the source's.
@@ -78,50 +158,78 @@ SmartVideo::Status SmartVideo::Init(AVFormatContext* in, int index, const CodecP
       return Status::kFallback;
     }
   }
-  const Bytes avcc = BuildAvcC(merged);
-  if (added != 2 || avcc.empty()) {
+  *avcc = BuildAvcC(merged);
+  if (added != 2 || avcc->empty()) {
     *message = "the encoder's parameter sets cannot join the source's";
     return Status::kFallback;
   }
   encoderSets_.assign(headEnc_->extradata, headEnc_->extradata + headEnc_->extradata_size);
+  return Status::kOk;
+}
 
-  // Decoding the partial groups: frame threads add delay that only matters
-  // for short heads, two keep up with the encoder.
-  if (!OpenDecoder(in_, 2, FF_THREAD_FRAME | FF_THREAD_SLICE, "video", &dec_, message)) return Status::kError;
+int SmartVideo::MpegThreads(const AVCodecContext& settings) const {
+  if (sourceVol_.empty() || !(encoder_->capabilities & AV_CODEC_CAP_SLICE_THREADS)) return 1;
+  // An encoder opened with a global header states its VOL at once.
+  for (int threads : {1, 2}) {
+    CodecContextPtr probe(avcodec_alloc_context3(encoder_));
+    if (!probe) break;
+    AVCodecContext* c = probe.get();
+    c->width = settings.width;
+    c->height = settings.height;
+    c->pix_fmt = settings.pix_fmt;
+    c->sample_aspect_ratio = settings.sample_aspect_ratio;
+    c->time_base = settings.time_base;
+    c->framerate = settings.framerate;
+    c->flags = settings.flags | AV_CODEC_FLAG_GLOBAL_HEADER;
+    c->global_quality = settings.global_quality;
+    c->gop_size = settings.gop_size;
+    c->max_b_frames = settings.max_b_frames;
+    c->thread_count = threads;
+    if (avcodec_open2(c, encoder_, nullptr) == 0 &&
+        Mpeg4VolUnit(c->extradata, static_cast<std::size_t>(std::max(c->extradata_size, 0))) == sourceVol_)
+      return threads;
+  }
+  return 1;
+}
 
-  out_ = mux->AddStream();
-  if (!out_ || avcodec_parameters_copy(out_->codecpar, par) < 0) {
-    *message = "cannot add the video stream";
-    return Status::kError;
+SmartVideo::Status SmartVideo::OpenMpegEncoder(CodecContextPtr* enc, std::string* message) {
+  enc->reset(encoder_ ? avcodec_alloc_context3(encoder_) : nullptr);
+  if (!*enc) {
+    *message = "no encoder for the source's codec";
+    return Status::kFallback;
   }
-  out_->codecpar->codec_tag = 0;  // the output container picks its own tag
-  av_freep(&out_->codecpar->extradata);
-  out_->codecpar->extradata_size = 0;
-  out_->codecpar->extradata = static_cast<std::uint8_t*>(av_mallocz(avcc.size() + AV_INPUT_BUFFER_PADDING_SIZE));
-  if (!out_->codecpar->extradata) {
-    *message = "out of memory";
-    return Status::kError;
+  AVCodecContext* c = enc->get();
+  const AVCodecParameters* par = in_->codecpar;
+  c->width = par->width;
+  c->height = par->height;
+  c->pix_fmt = AV_PIX_FMT_YUV420P;
+  c->sample_aspect_ratio = av_guess_sample_aspect_ratio(inFormat_, in_, nullptr);
+  // These encoders work at the frame rate (MPEG-4 codes its clock in 16
+  // bits); packets get the source's time stamps back in order, as nothing
+  // is reordered.
+  AVRational rate = rate_;
+  if (rate.num > 65535) rate = av_d2q(av_q2d(rate), 65535);
+  c->time_base = av_inv_q(rate);
+  c->framerate = rate;
+  // Constant quantiser, as the full re-encode uses for these codecs; no
+  // B-frames, so the source's decode order stays its display order.
+  const double q = 2 + (100 - quality_) * 0.29;
+  c->flags |= AV_CODEC_FLAG_QSCALE;
+  c->global_quality = static_cast<int>(std::lround(FF_QP2LAMBDA * q));
+  c->gop_size = 250;
+  c->max_b_frames = 0;
+  // Slices: MPEG-4's VOL header says whether resync markers (which slice
+  // threads write) are used; one slice unless the source used them.
+  c->thread_count = MpegThreads(*c);
+  // Without a global header every key frame carries its own picture headers
+  // (MPEG-4: VOS and VOL), so the re-encoded run says how it is coded.
+  const int err = avcodec_open2(c, encoder_, nullptr);
+  if (err < 0) {
+    *message = std::string("cannot open the ") + encoder_->name + " encoder like the source: " + AvErrorText(err);
+    return Status::kFallback;
   }
-  std::memcpy(out_->codecpar->extradata, avcc.data(), avcc.size());
-  out_->codecpar->extradata_size = static_cast<int>(avcc.size());
-  out_->time_base = in_->time_base;
-  out_->avg_frame_rate = rate_;
-  out_->sample_aspect_ratio = av_guess_sample_aspect_ratio(in, in_, nullptr);
-
-  // The seam check decodes what the output stream holds, strictly.
-  const AVCodec* h264 = avcodec_find_decoder(AV_CODEC_ID_H264);
-  checker_.reset(avcodec_alloc_context3(h264));
-  if (!checker_ || avcodec_parameters_to_context(checker_.get(), out_->codecpar) < 0) {
-    *message = "cannot set up the seam check";
-    return Status::kError;
-  }
-  checker_->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CRCCHECK;
-  checker_->thread_count = 1;
-  checker_->pkt_timebase = in_->time_base;
-  if (avcodec_open2(checker_.get(), h264, nullptr) < 0) {
-    *message = "cannot open the seam check";
-    return Status::kError;
-  }
+  pendingPts_.clear();
+  encoderPts_ = 0;
   return Status::kOk;
 }
 
@@ -192,6 +300,17 @@ void SmartVideo::SetWindow(const PieceWindow& window, std::int64_t fileStartUs) 
 
 bool SmartVideo::IsCleanKey(const AVPacket* pkt) const {
   if (!(pkt->flags & AV_PKT_FLAG_KEY)) return false;
+  if (mpeg_) {
+    // Without reordering every intra picture is an entry point; the
+    // picture header has the last word over the container's flag.
+    const auto* d = pkt->data;
+    const auto n = static_cast<std::size_t>(pkt->size);
+    PictureType t = PictureType::kUnknown;
+    if (codec_ == AV_CODEC_ID_H263) t = H263PictureType(d, n);
+    else if (codec_ == AV_CODEC_ID_FLV1) t = SorensonPictureType(d, n);
+    else t = ScanMpeg4(d, n).first;
+    return t == PictureType::kIntra || t == PictureType::kUnknown;
+  }
   // An IDR frame has no leading pictures: nothing decoded after it is shown
   // before it, and nothing after it refers to anything before it.
   std::vector<int> types;
@@ -202,6 +321,35 @@ bool SmartVideo::IsCleanKey(const AVPacket* pkt) const {
 
 SmartVideo::Status SmartVideo::Feed(const AVPacket* pkt, std::string* message) {
   if (done_) return Status::kOk;
+  PacketPtr filled;
+  if (pkt && mpeg_ && (countsFrames_ || (pkt->pts == AV_NOPTS_VALUE && pkt->dts != AV_NOPTS_VALUE))) {
+    // Shown in decode order: a packet's decoding time is its presentation.
+    filled.reset(av_packet_clone(pkt));
+    if (!filled) {
+      *message = "out of memory";
+      return Status::kError;
+    }
+    if (filled->pts == AV_NOPTS_VALUE) filled->pts = filled->dts;
+    if (countsFrames_ && filled->pts != AV_NOPTS_VALUE) {
+      // AVI: the picture's number, not its slot, as the full re-encode
+      // counts.
+      const auto at = std::lower_bound(pictureSlots_.begin(), pictureSlots_.end(), filled->pts);
+      if (at == pictureSlots_.end() || *at != filled->pts) {
+        *message = "the AVI index does not list every picture";
+        return Status::kFallback;
+      }
+      filled->pts = filled->dts = at - pictureSlots_.begin();
+      filled->duration = 1;
+    }
+    pkt = filled.get();
+  }
+  if (pkt && codec_ == AV_CODEC_ID_MPEG4) {
+    const Mpeg4Scan scan = ScanMpeg4(pkt->data, static_cast<std::size_t>(pkt->size));
+    if (scan.bVop || scan.vops > 1) {
+      *message = "the source's MPEG-4 video has B-frames";
+      return Status::kFallback;
+    }
+  }
   if (pkt) {
     if (pkt->pts == AV_NOPTS_VALUE || pkt->dts == AV_NOPTS_VALUE) {
       *message = "the source's video packets lack time stamps";
@@ -226,6 +374,8 @@ SmartVideo::Status SmartVideo::FeedHead(const AVPacket* pkt, bool clean, std::st
     const bool bodyFollows = pkt->pts < endTs_ && !headReachedEnd_;
     Status st = FinishHead(bodyFollows, bodyFollows ? delay : 0, message);
     if (st != Status::kOk || !bodyFollows) return st;
+    st = CheckBodyVol(pkt, message);
+    if (st != Status::kOk) return st;
     if (firstKeptUs_ < 0) firstKeptUs_ = av_rescale_q(pkt->pts, in_->time_base, AV_TIME_BASE_Q) - fileStartUs_;
     phase_ = Phase::kCopy;
     done_ = false;
@@ -261,6 +411,22 @@ SmartVideo::Status SmartVideo::FinishHead(bool bodyFollows, std::int64_t delay, 
   return bodyFollows ? Status::kOk : EndSeamCheck(message);
 }
 
+SmartVideo::Status SmartVideo::CheckBodyVol(const AVPacket* key, std::string* message) const {
+  if (codec_ != AV_CODEC_ID_MPEG4 || ScanMpeg4(key->data, static_cast<std::size_t>(key->size)).vol)
+    return Status::kOk;
+  // The copied key frame relies on a VOL header met before it: the one the
+  // piece's header holds, unless the re-encoded run's own VOL came last.
+  if (sourceVol_.empty()) {
+    *message = "the source's key frames do not carry the VOL header they are coded with";
+    return Status::kFallback;
+  }
+  if (headFrames_ > 0 && headVol_ != sourceVol_) {
+    *message = "the re-encoded start's VOL header differs from the one the copied frames rely on";
+    return Status::kFallback;
+  }
+  return Status::kOk;
+}
+
 SmartVideo::Status SmartVideo::EndSeamCheck(std::string* message) {
   if (checkAfterSeam_ == 0) return Status::kOk;
   checkAfterSeam_ = 0;
@@ -290,7 +456,8 @@ SmartVideo::Status SmartVideo::FeedCopy(const AVPacket* pkt, bool clean, std::st
   if (pkt->pts >= endTs_ && firstAtEnd_ == SIZE_MAX) firstAtEnd_ = group_.size();
   groupBytes_ += pkt->size;
   group_.push_back(std::move(copy));
-  if (firstAtEnd_ != SIZE_MAX && TailDecidable(group_.size(), firstAtEnd_)) return DecideTail(message);
+  if (firstAtEnd_ != SIZE_MAX && TailDecidable(group_.size(), firstAtEnd_, mpeg_ ? 0 : 16))
+    return DecideTail(message);
   if (group_.size() > kMaxGroupPackets || groupBytes_ > kMaxGroupBytes) {
     *message = "the source's clean key frames are too far apart";
     return Status::kFallback;
@@ -316,9 +483,9 @@ SmartVideo::Status SmartVideo::DecideTail(std::string* message) {
   // after a frame at or past the end) are re-encoded after it, by an
   // encoder of the same settings, hence the same parameter sets under the
   // same id.
-  st = OpenEncoder(&tailEnc_, message);
+  st = mpeg_ ? OpenMpegEncoder(&tailEnc_, message) : OpenEncoder(&tailEnc_, message);
   if (st != Status::kOk) return st;
-  if (encoderSets_ != Bytes(tailEnc_->extradata, tailEnc_->extradata + tailEnc_->extradata_size)) {
+  if (!mpeg_ && encoderSets_ != Bytes(tailEnc_->extradata, tailEnc_->extradata + tailEnc_->extradata_size)) {
     *message = "the encoder's parameter sets changed between the start and the end";
     return Status::kFallback;
   }
@@ -403,6 +570,10 @@ SmartVideo::Status SmartVideo::Decode(const AVPacket* pkt, AVCodecContext* enc, 
 
 SmartVideo::Status SmartVideo::Encode(AVCodecContext* enc, AVFrame* frame, std::vector<PacketPtr>* out,
                                       std::string* message) {
+  if (mpeg_ && frame) {
+    pendingPts_.push_back(frame->pts);
+    frame->pts = encoderPts_++;
+  }
   int err = avcodec_send_frame(enc, frame);
   if (err < 0 && err != AVERROR_EOF) {
     *message = "video encoding failed: " + AvErrorText(err);
@@ -414,6 +585,20 @@ SmartVideo::Status SmartVideo::Encode(AVCodecContext* enc, AVFrame* frame, std::
     if (err < 0) {
       *message = "video encoding failed: " + AvErrorText(err);
       return Status::kError;
+    }
+    if (mpeg_) {
+      PacketPtr p = MakePacket();
+      if (!p || pendingPts_.empty()) {
+        *message = p ? "the encoder gave more pictures than it was sent" : "out of memory";
+        return p ? Status::kFallback : Status::kError;
+      }
+      av_packet_move_ref(p.get(), encoded_.get());
+      p->pts = p->dts = pendingPts_.front();
+      pendingPts_.pop_front();
+      if (codec_ == AV_CODEC_ID_MPEG4 && headVol_.empty())
+        headVol_ = Mpeg4VolUnit(p->data, static_cast<std::size_t>(p->size));
+      out->push_back(std::move(p));
+      continue;
     }
     // The output keeps the source's NAL length prefixes, not x264's start
     // codes.

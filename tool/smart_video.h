@@ -14,6 +14,11 @@
 // re-encoded packets' DTS are lowered by the source's reorder delay at the
 // seam so that DTS keep rising by one frame across it.
 //
+// Sorenson H.263, H.263 and MPEG-4 Part 2 without B-frames are shown in
+// decode order and carry their picture headers in band: their re-encoded
+// frames come from the source codec's own encoder (same size, 4:2:0, the
+// quantiser the full re-encode uses) and take the source's time stamps.
+//
 // Each seam is checked by a strict decode of the written packets; when a
 // check fails, or the stream turns out to need something this path cannot
 // do (no timestamps, interlaced pictures, key frames too far apart), Feed()
@@ -21,6 +26,7 @@
 // full re-encode. Main thread only; the object owns its codecs.
 #include <climits>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -60,7 +66,16 @@ class SmartVideo {
 
  private:
   enum class Phase { kHead, kCopy, kDone };
-  Status OpenEncoder(CodecContextPtr* enc, std::string* message);
+  // H.264: x264 with its own parameter set id; the sets merged into the
+  // source's avcC come back in `avcc`.
+  Status InitH264(Bytes* avcc, std::string* message);
+  Status OpenEncoder(CodecContextPtr* enc, std::string* message);  // libx264
+  Status OpenMpegEncoder(CodecContextPtr* enc, std::string* message);  // the source codec's own
+  // 1, or the slice threads that make MPEG-4's VOL header the source's.
+  int MpegThreads(const AVCodecContext& settings) const;
+  // MPEG-4: a copied key frame without its own VOL header follows the last
+  // VOL the decoder met; fallback unless that one is the source's.
+  Status CheckBodyVol(const AVPacket* key, std::string* message) const;
   Status FeedHead(const AVPacket* pkt, bool clean, std::string* message);
   Status FeedCopy(const AVPacket* pkt, bool clean, std::string* message);
   Status FinishHead(bool bodyFollows, std::int64_t delay, std::string* message);
@@ -82,6 +97,14 @@ class SmartVideo {
   AVStream* in_ = nullptr;
   AVStream* out_ = nullptr;
   Muxer* mux_ = nullptr;
+  AVCodecID codec_ = AV_CODEC_ID_NONE;
+  bool mpeg_ = false;  // flv1, h263, mpeg4: no parameter sets, no reordering
+  const AVCodec* encoder_ = nullptr;  // the plan's, for the MPEG-style codecs
+  Bytes sourceVol_, headVol_;  // MPEG-4: the piece header's VOL, the re-encoded run's
+  std::deque<std::int64_t> pendingPts_;  // source times of the frames in the MPEG-style encoder
+  std::int64_t encoderPts_ = 0;
+  bool countsFrames_ = false;  // AVI: packets are timed by their picture's number
+  std::vector<std::int64_t> pictureSlots_;  // AVI: the index slots that hold pictures
   AvcConfig config_;
   int paramSetId_ = 0;
   Bytes encoderSets_;  // the head encoder's Annex-B extradata

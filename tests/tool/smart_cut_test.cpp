@@ -26,6 +26,7 @@ struct SmartCase {
   double fps;
   std::vector<std::string> codecArgs;
   const char* outExt;  // the pieces' form
+  const char* size = "320x240";
 };
 
 void PrintTo(const SmartCase& c, std::ostream* os) { *os << c.name << "->" << c.outExt; }
@@ -35,6 +36,15 @@ const std::vector<std::string> kX264 = {"-c:v", "libx264", "-preset", "veryfast"
 
 std::vector<std::string> X264(std::vector<std::string> more) {
   std::vector<std::string> all = kX264;
+  all.insert(all.end(), more.begin(), more.end());
+  return all;
+}
+
+// The MPEG-style codecs as ffmpeg writes them by default: no B-frames.
+std::vector<std::string> Flv1(const char* gop) { return {"-c:v", "flv1", "-g", gop, "-c:a", "libmp3lame"}; }
+std::vector<std::string> H263(const char* gop) { return {"-c:v", "h263", "-g", gop, "-c:a", "aac"}; }
+std::vector<std::string> Mpeg4(const char* gop, std::vector<std::string> more = {}) {
+  std::vector<std::string> all = {"-c:v", "mpeg4", "-g", gop, "-c:a", "libmp3lame"};
   all.insert(all.end(), more.begin(), more.end());
   return all;
 }
@@ -183,7 +193,7 @@ TEST_P(SmartCut, PiecesPartitionTheSourceAndCopiedRunsAreTheSource) {
   const SmartCase& c = GetParam();
   TempDir dir;
   const std::string src = dir.File(std::string("src.") + c.ext);
-  ASSERT_TRUE(MakeBarcodeClip(src, "320x240", c.rate, "6", c.codecArgs));
+  ASSERT_TRUE(MakeBarcodeClip(src, c.size, c.rate, "6", c.codecArgs));
   const int total = static_cast<int>(std::lround(6 * c.fps));
   const VideoHashes source = HashVideo(src);
   const std::set<std::size_t> srcPacketSet(source.packets.begin(), source.packets.end());
@@ -252,17 +262,39 @@ INSTANTIATE_TEST_SUITE_P(
         SmartCase{"open_gop12", "mp4", "25", 25, X264({"-bf", "3", "-g", "12", "-x264-params", "open-gop=1"}), "mp4"},
         // Forms that keep H.264 in another container.
         SmartCase{"to_3gp", "mp4", "25", 25, X264({"-bf", "3", "-g", "24"}), "3gp"},
-        SmartCase{"mp4_to_flv", "mp4", "25", 25, X264({"-bf", "3", "-g", "24"}), "flv"}),
+        SmartCase{"mp4_to_flv", "mp4", "25", 25, X264({"-bf", "3", "-g", "24"}), "flv"},
+        // The MPEG-style codecs in their own forms. GOP 12: 1 s is one frame
+        // after a key frame; GOP 13: one frame before; GOP 60 at 30 fps:
+        // [3,4) inside one group, 4 s on a key frame.
+        SmartCase{"flv1_gop12", "flv", "25", 25, Flv1("12"), "flv"},
+        SmartCase{"flv1_gop60", "flv", "30", 30, Flv1("60"), "flv"},
+        SmartCase{"h263_gop13", "3gp", "25", 25, H263("13"), "3gp", "176x144"},
+        SmartCase{"h263_gop60", "3gp", "30", 30, H263("60"), "3gp", "176x144"},
+        SmartCase{"mpeg4_gop12", "avi", "25", 25, Mpeg4("12"), "avi"},
+        SmartCase{"mpeg4_gop60", "avi", "30", 30, Mpeg4("60"), "avi"},
+        // The VOL header only in the stream's header, not before each key
+        // frame: the re-encoded start must state the very same one.
+        SmartCase{"mpeg4_global_vol_gop13", "avi", "25", 25, Mpeg4("13", {"-flags", "+global_header"}), "avi"}),
     [](const ::testing::TestParamInfo<SmartCase>& info) { return std::string(info.param.name); });
 
 // Sources and forms a smart cut cannot serve are cut the slow way, and say so.
 TEST(SmartCutFallback, OtherCodecsAndForcedFullReencodeSayWhichWay) {
   TempDir dir;
-  const Clip& avi = GetClip("avi_mpeg4");
-  ASSERT_FALSE(avi.path.empty());
-  ToolResult r = RunTool(CutArgs(avi.path, 1, 2, dir.File("a.avi")));
+  // MPEG-4 with B-frames: the AVI's frame count no longer says when a
+  // picture is shown.
+  const std::string bframes = dir.File("bframes.avi");
+  ASSERT_TRUE(MakeBarcodeClip(bframes, "160x120", "25", "3", Mpeg4("12", {"-bf", "2"})));
+  ToolResult r = RunTool(CutArgs(bframes, 1, 1, dir.File("a.avi")));
   ASSERT_EQ(r.exitCode, 0) << r.output;
-  EXPECT_NE(r.output.find("full re-encode: the source's video is mpeg4"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("full re-encode: the source's MPEG-4 video has B-frames"), std::string::npos) << r.output;
+
+  // Sorenson into MP4 becomes H.264: nothing of the source can be copied.
+  const Clip& flv = GetClip("flv_flv1");
+  ASSERT_FALSE(flv.path.empty());
+  r = RunTool(CutArgs(flv.path, 1, 2, dir.File("s.mp4")));
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("full re-encode: the output form changes the video codec"), std::string::npos)
+      << r.output;
 
   const Clip& mp4 = GetClip("mp4_h264");
   ASSERT_FALSE(mp4.path.empty());

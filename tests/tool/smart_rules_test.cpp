@@ -1,5 +1,6 @@
 // The smart cut's rules on bytes and time stamps: avcC records, NAL framing,
-// parameter set ids, the tail's copyable prefix and which sources qualify.
+// parameter set ids, picture types and VOL headers of the MPEG-style codecs,
+// the tail's copyable prefix and which sources qualify.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -10,6 +11,7 @@ extern "C" {
 }
 
 #include "tool/h264_bitstream.h"
+#include "tool/mpeg_bitstream.h"
 #include "tool/smart_plan.h"
 
 namespace zantrel::tool {
@@ -119,6 +121,85 @@ TEST(H264Bitstream, ParameterSetIdsAndTheFreeOne) {
   EXPECT_EQ(FreeParameterSetId(c), -1);
 }
 
+// Picture headers as ffmpeg's h263 (QCIF) and flv (320x240) encoders write
+// them: an intra picture, then an inter one.
+TEST(MpegBitstream, PictureTypesFromH263AndSorensonHeaders) {
+  const Bytes h263I = {0x00, 0x00, 0x80, 0x02, 0x08, 0x04}, h263P = {0x00, 0x00, 0x80, 0x06, 0x0a, 0x02};
+  EXPECT_EQ(H263PictureType(h263I.data(), h263I.size()), PictureType::kIntra);
+  EXPECT_EQ(H263PictureType(h263P.data(), h263P.size()), PictureType::kInter);
+  // An extended header (source format 7) codes the type elsewhere.
+  const Bytes plus = {0x00, 0x00, 0x80, 0x02, 0x1c, 0x00};
+  EXPECT_EQ(H263PictureType(plus.data(), plus.size()), PictureType::kUnknown);
+  // Not a picture start, or cut short.
+  EXPECT_EQ(H263PictureType(h263I.data() + 1, h263I.size() - 1), PictureType::kUnknown);
+  EXPECT_EQ(H263PictureType(h263I.data(), 4), PictureType::kUnknown);
+  EXPECT_EQ(H263PictureType(nullptr, 0), PictureType::kUnknown);
+
+  const Bytes flvI = {0x00, 0x00, 0x84, 0x02, 0x92, 0xa6}, flvP = {0x00, 0x00, 0x84, 0x06, 0xb1, 0x3c};
+  EXPECT_EQ(SorensonPictureType(flvI.data(), flvI.size()), PictureType::kIntra);
+  EXPECT_EQ(SorensonPictureType(flvP.data(), flvP.size()), PictureType::kInter);
+  // Custom size 0: 8-bit width and height come before the type.
+  // PSC, version 0, TR 0, size 000, w 0x20, h 0x18, type 01.
+  const Bytes custom = {0x00, 0x00, 0x80, 0x00, 0x10, 0x0c, 0x20};
+  EXPECT_EQ(SorensonPictureType(custom.data(), custom.size()), PictureType::kInter);
+  EXPECT_EQ(SorensonPictureType(flvI.data() + 1, flvI.size() - 1), PictureType::kUnknown);
+  const Bytes version2 = {0x00, 0x00, 0x88, 0x02, 0x92, 0xa6};  // only versions 0 and 1 exist
+  EXPECT_EQ(SorensonPictureType(version2.data(), version2.size()), PictureType::kUnknown);
+}
+
+// An MPEG-4 key frame as ffmpeg writes it into AVI: VOS, VO, VOL, user
+// data, GOV, then the picture.
+const Bytes kVol = {0x00, 0x00, 0x01, 0x20, 0x00, 0xc4, 0x8d, 0x88, 0x00, 0xcd, 0x0a, 0x04, 0x1e, 0x14, 0x43};
+Bytes Mpeg4Key(const Bytes& vol) {
+  Bytes b = {0x00, 0x00, 0x01, 0xb0, 0x01, 0x00, 0x00, 0x01, 0xb5, 0x89, 0x13, 0x00, 0x00, 0x01, 0x00};
+  b.insert(b.end(), vol.begin(), vol.end());
+  const Bytes rest = {0x00, 0x00, 0x00, 0x01, 0xb2, 'L', 'a', 'v', 'c', 0x00, 0x00, 0x01, 0xb3, 0x00, 0x10, 0x07,
+                      0x00, 0x00, 0x01, 0xb6, 0x16, 0x60, 0x51, 0x82};
+  b.insert(b.end(), rest.begin(), rest.end());
+  return b;
+}
+
+TEST(MpegBitstream, Mpeg4PicturesAndTheirVolHeader) {
+  const Bytes key = Mpeg4Key(kVol);
+  Mpeg4Scan scan = ScanMpeg4(key.data(), key.size());
+  EXPECT_EQ(scan.vops, 1);
+  EXPECT_EQ(scan.first, PictureType::kIntra);
+  EXPECT_FALSE(scan.bVop);
+  EXPECT_TRUE(scan.vol);
+  // The VOL unit alone: the user data's leading zero byte is not part of it.
+  EXPECT_EQ(Mpeg4VolUnit(key.data(), key.size()), kVol);
+  // One bit apart (resync markers on) is another VOL.
+  Bytes other = kVol;
+  other.back() = 0x63;
+  EXPECT_NE(Mpeg4VolUnit(Mpeg4Key(other).data(), Mpeg4Key(other).size()), kVol);
+
+  // A key frame whose VOL lives only in the stream header.
+  const Bytes bare = {0x00, 0x00, 0x01, 0xb3, 0x00, 0x10, 0x07, 0x00, 0x00, 0x01, 0xb6, 0x16, 0x60};
+  scan = ScanMpeg4(bare.data(), bare.size());
+  EXPECT_FALSE(scan.vol);
+  EXPECT_EQ(scan.first, PictureType::kIntra);
+  EXPECT_TRUE(Mpeg4VolUnit(bare.data(), bare.size()).empty());
+
+  // P, B, and a packed P+B.
+  const Bytes p = {0x00, 0x00, 0x01, 0xb6, 0x56, 0x00};
+  const Bytes b = {0x00, 0x00, 0x01, 0xb6, 0x96, 0x00};
+  scan = ScanMpeg4(p.data(), p.size());
+  EXPECT_EQ(scan.first, PictureType::kInter);
+  EXPECT_FALSE(scan.bVop);
+  scan = ScanMpeg4(b.data(), b.size());
+  EXPECT_TRUE(scan.bVop);
+  Bytes packed = p;
+  packed.insert(packed.end(), b.begin(), b.end());
+  scan = ScanMpeg4(packed.data(), packed.size());
+  EXPECT_EQ(scan.vops, 2);
+  EXPECT_EQ(scan.first, PictureType::kInter);
+  EXPECT_TRUE(scan.bVop);
+  // A start code with nothing after it, and no data.
+  const Bytes stub = {0x00, 0x00, 0x01};
+  EXPECT_EQ(ScanMpeg4(stub.data(), stub.size()).vops, 0);
+  EXPECT_EQ(ScanMpeg4(nullptr, 0).vops, 0);
+}
+
 TEST(SmartPlan, TailCopiesTheLongestPrefixShownBeforeEverythingAfterIt) {
   auto split = [](std::vector<std::int64_t> pts, std::int64_t end) {
     const TailSplit t = SplitTail(pts, end);
@@ -143,9 +224,12 @@ TEST(SmartPlan, TailCopiesTheLongestPrefixShownBeforeEverythingAfterIt) {
 
 TEST(SmartPlan, TailDecisionWaitsForTheLongestReorder) {
   // 16 packets after the first one past the end settle it.
-  EXPECT_FALSE(TailDecidable(16, 0));
-  EXPECT_TRUE(TailDecidable(17, 0));
-  EXPECT_FALSE(TailDecidable(17, 1));
+  EXPECT_FALSE(TailDecidable(16, 0, 16));
+  EXPECT_TRUE(TailDecidable(17, 0, 16));
+  EXPECT_FALSE(TailDecidable(17, 1, 16));
+  // Without reordering the first packet past the end settles it.
+  EXPECT_TRUE(TailDecidable(6, 5, 0));
+  EXPECT_FALSE(TailDecidable(5, 5, 0));
 }
 
 struct Qualify {
@@ -157,6 +241,8 @@ struct Qualify {
   const char* encoder;
   const char* muxer;
   bool smart;
+  int delay = 0;  // reorder delay (B-frames)
+  int width = 320, height = 240;
 };
 
 class SmartQualifies : public ::testing::TestWithParam<Qualify> {};
@@ -170,8 +256,9 @@ TEST_P(SmartQualifies, OnlySoundCombinationsAreCutSmartly) {
   par->profile = q.profile;
   par->format = q.pixFmt;
   par->field_order = q.field;
-  par->width = 320;
-  par->height = 240;
+  par->width = q.width;
+  par->height = q.height;
+  par->video_delay = q.delay;
   const Bytes rec = Record({{0x67, 0x64, 0x00, 0x1f, 0x80}}, {{0x68, 0xce}});
   par->extradata = static_cast<std::uint8_t*>(av_mallocz(rec.size() + AV_INPUT_BUFFER_PADDING_SIZE));
   std::copy(rec.begin(), rec.end(), par->extradata);
@@ -196,8 +283,21 @@ INSTANTIATE_TEST_SUITE_P(
         Qualify{AV_CODEC_ID_H264, FF_PROFILE_H264_HIGH, AV_PIX_FMT_YUV420P, AV_FIELD_PROGRESSIVE, "avi", "libx264", "mp4", false},
         Qualify{AV_CODEC_ID_H264, FF_PROFILE_H264_HIGH, AV_PIX_FMT_YUV420P, AV_FIELD_PROGRESSIVE, kMp4, "libx264", "avi", false},
         Qualify{AV_CODEC_ID_H264, FF_PROFILE_H264_HIGH, AV_PIX_FMT_YUV420P, AV_FIELD_PROGRESSIVE, kMp4, "mpeg4", "avi", false},
-        Qualify{AV_CODEC_ID_MPEG4, 0, AV_PIX_FMT_YUV420P, AV_FIELD_PROGRESSIVE, "avi", "mpeg4", "avi", false},
-        Qualify{AV_CODEC_ID_FLV1, 0, AV_PIX_FMT_YUV420P, AV_FIELD_PROGRESSIVE, "flv", "flv", "flv", false}));
+        // The MPEG-style codecs in their own forms, with their own encoders.
+        Qualify{AV_CODEC_ID_MPEG4, 0, AV_PIX_FMT_YUV420P, AV_FIELD_PROGRESSIVE, "avi", "mpeg4", "avi", true},
+        Qualify{AV_CODEC_ID_FLV1, 0, AV_PIX_FMT_YUV420P, AV_FIELD_UNKNOWN, "flv", "flv", "flv", true},
+        Qualify{AV_CODEC_ID_H263, 0, AV_PIX_FMT_YUV420P, AV_FIELD_UNKNOWN, kMp4, "h263", "3gp", true, 0, 176, 144},
+        // B-frames reorder what AVI times by count.
+        Qualify{AV_CODEC_ID_MPEG4, 0, AV_PIX_FMT_YUV420P, AV_FIELD_PROGRESSIVE, "avi", "mpeg4", "avi", false, 1},
+        // A form that changes the codec, or the container.
+        Qualify{AV_CODEC_ID_FLV1, 0, AV_PIX_FMT_YUV420P, AV_FIELD_UNKNOWN, "flv", "libx264", "mp4", false},
+        Qualify{AV_CODEC_ID_H263, 0, AV_PIX_FMT_YUV420P, AV_FIELD_UNKNOWN, kMp4, "libx264", "flv", false, 0, 176, 144},
+        Qualify{AV_CODEC_ID_MPEG4, 0, AV_PIX_FMT_YUV420P, AV_FIELD_PROGRESSIVE, kMp4, "mpeg4", "avi", false},
+        Qualify{AV_CODEC_ID_MPEG4, 0, AV_PIX_FMT_YUV420P, AV_FIELD_PROGRESSIVE, "avi", "mpeg4", "mp4", false},
+        // Interlaced or not 4:2:0; a codec with no encoder here.
+        Qualify{AV_CODEC_ID_MPEG4, 0, AV_PIX_FMT_YUV420P, AV_FIELD_TB, "avi", "mpeg4", "avi", false},
+        Qualify{AV_CODEC_ID_FLV1, 0, AV_PIX_FMT_YUV422P, AV_FIELD_UNKNOWN, "flv", "flv", "flv", false},
+        Qualify{AV_CODEC_ID_VP6F, 0, AV_PIX_FMT_YUV420P, AV_FIELD_UNKNOWN, "flv", "libx264", "flv", false}));
 
 }  // namespace
 }  // namespace zantrel::tool
