@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <unistd.h>
 
 #include "tool/audio_copy.h"
 #include "tool/audio_path.h"
 #include "tool/codec_plan.h"
 #include "tool/console.h"
+#include "tool/leading_pictures.h"
 #include "tool/output_file.h"
 #include "tool/piece_window.h"
 #include "tool/progress_reporter.h"
@@ -28,11 +30,14 @@ int ThreadsFor(int budget) {
 // Positions the demuxer so that reading on gives the key frame at or before
 // the cut and the sound from the cut on, and returns the packets read to
 // check that, to be processed first. Never reads from the beginning for a
-// late start unless the container cannot seek.
+// late start unless the container cannot seek. `countsFrames` for AVI (see
+// VideoClock), where a key frame's slot is not when it is shown.
 class Seeker {
  public:
-  Seeker(AVFormatContext* fc, int videoStream, int audioStream, std::int64_t fileStartUs)
-      : fc_(fc), video_(videoStream), audio_(audioStream), fileStartUs_(fileStartUs) {}
+  Seeker(AVFormatContext* fc, int videoStream, int audioStream, std::int64_t fileStartUs, bool countsFrames)
+      : fc_(fc), video_(videoStream), audio_(audioStream), fileStartUs_(fileStartUs) {
+    if (countsFrames && video_ >= 0) leading_.emplace(fc_->streams[video_]->codecpar);
+  }
 
   // `startUs` is on the file's timeline.
   void SeekTo(std::int64_t startUs, std::deque<PacketPtr>* queued) {
@@ -54,16 +59,21 @@ class Seeker {
   }
 
  private:
-  static bool AtOrBefore(const AVPacket* pkt, const AVStream* st, std::int64_t atUs) {
+  // `later`: ticks after the packet's own time (in AVI a tick is a frame).
+  static bool AtOrBefore(const AVPacket* pkt, const AVStream* st, std::int64_t atUs, std::int64_t later = 0) {
     const std::int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
-    return ts == AV_NOPTS_VALUE || av_compare_ts(ts, st->time_base, atUs, AV_TIME_BASE_Q) <= 0;
+    return ts == AV_NOPTS_VALUE || av_compare_ts(ts + later, st->time_base, atUs, AV_TIME_BASE_Q) <= 0;
   }
 
   // Reads on from a seek: false when the first video packet worth decoding
   // (a key frame) or the first sound comes after the cut, so the seek must
-  // go further back.
+  // go further back. In AVI the key frame is shown after the B-frames that
+  // follow it, which cannot be decoded from it: those must lie before the
+  // cut too, so they are read (and queued) before the key frame is taken.
   bool Landed(std::int64_t atUs, std::deque<PacketPtr>* queued) {
     bool videoOk = video_ < 0;
+    bool keyRead = false;
+    PacketPtr key;  // AVI: the key frame while its B-frames are counted
     bool audioOk = audio_ < 0;
     if (!audioOk) {
       // Sound that starts after the cut anyway needs no earlier point.
@@ -75,10 +85,22 @@ class Seeker {
       PacketPtr pkt = MakePacket();
       if (!pkt || av_read_frame(fc_, pkt.get()) < 0) return true;  // past the end: nothing earlier helps
       const AVStream* st = fc_->streams[pkt->stream_index];
-      if (pkt->stream_index == video_ && !videoOk) {
+      if (pkt->stream_index == video_ && !videoOk && !keyRead) {
         if (!(pkt->flags & AV_PKT_FLAG_KEY)) continue;  // undecodable without its key frame
         if (!AtOrBefore(pkt.get(), st, atUs)) return false;
-        videoOk = true;
+        keyRead = true;
+        videoOk = !leading_;
+        if (leading_) {
+          leading_->Reset();
+          key = MakePacket();
+          if (!key || av_packet_ref(key.get(), pkt.get()) < 0) return false;
+        }
+      } else if (pkt->stream_index == video_ && !videoOk) {
+        leading_->Add(pkt.get());
+        if (leading_->settled()) {
+          if (!AtOrBefore(key.get(), st, atUs, leading_->count())) return false;
+          videoOk = true;
+        }
       } else if (pkt->stream_index == audio_ && !audioOk) {
         if (!AtOrBefore(pkt.get(), st, atUs)) return false;
         audioOk = true;
@@ -91,6 +113,7 @@ class Seeker {
   AVFormatContext* fc_;
   int video_, audio_;
   std::int64_t fileStartUs_;
+  std::optional<LeadingPictures> leading_;  // AVI only
 };
 
 // How one attempt at the piece ended.
@@ -168,12 +191,13 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, bool 
   // Cut times are on the file's timeline, whose 0 is the container's start:
   // the origin of the probe's duration and of the preview's position.
   if (hasVideo && useSmart) smartVideo.SetWindow(window, src.startUs);
-  if (hasVideo && !useSmart) video.SetWindow(window, src.startUs, std::strcmp(in->iformat->name, "avi") == 0);
+  const bool countsFrames = std::strcmp(in->iformat->name, "avi") == 0;
+  if (hasVideo && !useSmart) video.SetWindow(window, src.startUs, countsFrames);
   if (hasAudio && copyAudio) audioCopy.SetWindow(window, src.startUs);
   if (hasAudio && !copyAudio) audio.SetWindow(window, src.startUs);
 
   std::deque<PacketPtr> queued;
-  Seeker(in, src.videoStream, src.audioStream, src.startUs).SeekTo(startUs, &queued);
+  Seeker(in, src.videoStream, src.audioStream, src.startUs, countsFrames).SeekTo(startUs, &queued);
 
   std::int64_t total = window.endUs() - startUs;
   if (src.durationUs > 0) total = std::min(total, src.durationUs - startUs);

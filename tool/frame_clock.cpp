@@ -7,16 +7,23 @@ namespace zantrel::tool {
 VideoClock::VideoClock(AVStream* stream, std::int64_t fileStartUs, bool countsFrames,
                        std::int64_t frameTicks)
     : stream_(stream), tb_(stream->time_base), fileStartUs_(fileStartUs), countsFrames_(countsFrames),
-      frameTicks_(frameTicks > 0 ? frameTicks : 1) {}
+      frameTicks_(frameTicks > 0 ? frameTicks : 1) {
+  if (countsFrames_) leading_.emplace(stream->codecpar);
+}
 
-void VideoClock::Anchor(const AVPacket* pkt) {
-  if (anchorTs_ != AV_NOPTS_VALUE || !pkt) return;
+void VideoClock::Sent(const AVPacket* pkt) {
+  if (!pkt) return;
+  if (anchorTs_ != AV_NOPTS_VALUE) {
+    if (leading_) leading_->Add(pkt);
+    return;
+  }
   if (!countsFrames_) {
     anchorTs_ = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
     return;
   }
   // AVI packets carry only their slot in the index.
   const std::int64_t slot = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : (pkt->pts != AV_NOPTS_VALUE ? pkt->pts : 0);
+  keySlot_ = slot;
   const int entries = avformat_index_get_entries_count(stream_);
   if (entries <= 0) {
     anchorTs_ = slot;
@@ -45,11 +52,20 @@ std::int64_t VideoClock::TimeOf(const AVFrame* frame) {
   const std::int64_t ts = frame->best_effort_timestamp;
   std::int64_t t;
   if (countsFrames_) {
-    // The decoder hands out frames in display order, but stamped with the
-    // decode index of some later packet, by a delay that differs between
-    // codecs and even between a stream's first frames. Counting is exact:
-    // the first frame out is the anchor key frame, the rest follow it.
-    t = (anchorTs_ != AV_NOPTS_VALUE ? anchorTs_ : 0) + framesOut_++;
+    // The decoder hands out pictures in display order, each with the slot
+    // of the packet it came from (see Sent). From the key frame on they are
+    // counted: none after it is dropped. Before it come only the B-frames
+    // it leads, which a decoder started at the key frame mostly drops (they
+    // refer to a picture before it); dropped or not, they keep their places.
+    const std::int64_t base = anchorTs_ != AV_NOPTS_VALUE ? anchorTs_ : 0;
+    const std::int64_t leading = leading_ ? leading_->count() : 0;
+    if (!keyOut_ && frame->pts != AV_NOPTS_VALUE && frame->pts != keySlot_ && leadingOut_ < leading) {
+      t = base + leadingOut_++;
+    } else {
+      if (!keyOut_) next_ = base + leading;
+      keyOut_ = true;
+      t = next_++;
+    }
     lastTs_ = t;
     return ToFileUs(t);
   }

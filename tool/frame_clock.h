@@ -2,9 +2,11 @@
 // The time of each decoded frame on the file's timeline (see
 // piece_window.h), also where the container's own timestamps cannot say it.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "tool/av_handles.h"
+#include "tool/leading_pictures.h"
 
 namespace zantrel::tool {
 
@@ -13,16 +15,19 @@ class VideoClock {
  public:
   // `fileStartUs` is the container's start time. `countsFrames` is true for
   // AVI, whose timing is by frame count: there a frame's time is its display
-  // index over the frame rate (the stream's time base), and the decoder's
-  // timestamps are decode-order indices that arrive after a reordering delay.
+  // index over the frame rate (the stream's time base), and the packets carry
+  // only their slot in the index, in decode order.
   // `frameTicks` is one frame's duration in the stream's time base.
   VideoClock(AVStream* stream, std::int64_t fileStartUs, bool countsFrames, std::int64_t frameTicks);
 
-  // The first packet sent to the decoder: after a seek, a key frame. In AVI
-  // its display index is the number of pictures stored before it (GOPs are
-  // closed there); a dropped frame (an index slot with no picture) counts
-  // in the packet's stamp but shows no picture, so it does not count.
-  void Anchor(const AVPacket* pkt);
+  // Every packet sent to the decoder, in order; the first one, after a seek,
+  // is a key frame. In AVI the caller sends each packet with its pts set to
+  // its slot (its dts), so that each decoded picture says which packet it
+  // came from. The key frame's display index is the number of pictures
+  // stored before it (a dropped frame, an index slot with no picture, shows
+  // nothing and does not count) plus the B-frames stored right after it,
+  // which are shown before it whether the decoder can decode them or not.
+  void Sent(const AVPacket* pkt);
   // The presentation time of the next decoded frame, in display order.
   std::int64_t TimeOf(const AVFrame* frame);
   // One frame's duration in microseconds (for progress and ends).
@@ -40,8 +45,12 @@ class VideoClock {
   std::int64_t fileStartUs_;
   bool countsFrames_;
   std::int64_t frameTicks_;
-  std::int64_t anchorTs_ = AV_NOPTS_VALUE;
-  std::int64_t framesOut_ = 0;              // AVI: frames decoded since the anchor
+  std::int64_t anchorTs_ = AV_NOPTS_VALUE;  // AVI: pictures stored before the key frame
+  std::int64_t keySlot_ = AV_NOPTS_VALUE;   // AVI: the key frame's slot in the index
+  std::optional<LeadingPictures> leading_;  // AVI: B-frames shown before the key frame
+  bool keyOut_ = false;                     // AVI: the key frame has been decoded
+  std::int64_t leadingOut_ = 0;             // AVI: B-frames decoded before it
+  std::int64_t next_ = 0;                   // AVI: display index of the next picture after it
   std::int64_t lastTs_ = AV_NOPTS_VALUE;    // last time given, stream ticks
   std::int64_t lastRealTs_ = AV_NOPTS_VALUE;
   std::string assumption_;

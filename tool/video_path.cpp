@@ -87,13 +87,22 @@ bool VideoPath::Init(AVFormatContext* in, int index, const AVCodec* encoder, Mux
 
 void VideoPath::SetWindow(const PieceWindow& window, std::int64_t fileStartUs, bool countsFrames) {
   window_ = window;
+  countsFrames_ = countsFrames;
   clock_.emplace(in_, fileStartUs, countsFrames, frameTs_);
 }
 
 bool VideoPath::Decode(const AVPacket* pkt, std::string* error) {
   if (done_) return true;
-  if (pkt) clock_->Anchor(pkt);
-  int err = avcodec_send_packet(dec_.get(), pkt);
+  if (pkt) clock_->Sent(pkt);
+  int err;
+  if (pkt && countsFrames_ && av_packet_ref(stamped_.get(), pkt) == 0) {
+    // Each picture then names the packet it came from (see VideoClock).
+    stamped_->pts = stamped_->dts;
+    err = avcodec_send_packet(dec_.get(), stamped_.get());
+    av_packet_unref(stamped_.get());
+  } else {
+    err = avcodec_send_packet(dec_.get(), pkt);
+  }
   if (err < 0 && err != AVERROR_EOF) {
     ++decodeErrors_;  // a damaged packet: the decoder conceals what follows
     if (err != AVERROR_INVALIDDATA && err != AVERROR(EAGAIN)) return true;

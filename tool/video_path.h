@@ -53,10 +53,12 @@ class VideoPath {
   SwsPtr sws_;
   FramePtr decoded_ = MakeFrame(), converted_ = MakeFrame();
   PacketPtr encoded_ = MakePacket();
+  PacketPtr stamped_ = MakePacket();  // AVI: the packet sent, stamped with its slot
   int swsW_ = 0, swsH_ = 0, swsFmt_ = -1;
 
   PieceWindow window_;
   std::optional<VideoClock> clock_;
+  bool countsFrames_ = false;
   std::int64_t frameTs_ = 1;     // one frame's duration in the input time base
   std::int64_t firstKeptUs_ = -1;
   bool done_ = false;

@@ -1,7 +1,8 @@
 // Every frame exactly once: sources of the kinds that broke cuts before
-// (non-integer rates, video starting after the audio, AVI with B-frames,
-// one-frame and very long GOPs, the older codecs), split by the real job
-// into 2, 3 and 7 pieces, every piece read back by its barcodes and beeps.
+// (non-integer rates, video starting after the audio, AVI with B-frames and
+// open groups of pictures, one-frame and very long GOPs, the older codecs),
+// split by the real job into 2, 3 and 7 pieces, every piece read back by its
+// barcodes and beeps.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -45,6 +46,16 @@ std::vector<ClipRecipe> Recipes() {
       {"flv_h264_gop250", "flv", "160x120", "25", 7, With(kH264, {"-g", "250"}), aac},
       {"avi_mpeg4_mp3", "avi", "160x120", "25", 7, {"-c:v", "mpeg4", "-q:v", "3", "-g", "30"},
        {"-c:a", "libmp3lame", "-ar", "44100"}},
+      // Stored I P B B P ..., each key frame shown after the two B-frames
+      // stored behind it, which a decoder started there cannot decode. Every
+      // cut of GOP 25 falls on a key frame's slot; GOP 12 has them before and on.
+      {"avi_mpeg4_bframes_mp3", "avi", "160x120", "25", 7, {"-c:v", "mpeg4", "-q:v", "3", "-bf", "2", "-g", "25"},
+       {"-c:a", "libmp3lame", "-ar", "44100"}},
+      {"avi_mpeg4_bframes_gop12", "avi", "160x120", "25", 7, {"-c:v", "mpeg4", "-q:v", "3", "-bf", "2", "-g", "12"}, {}},
+      // H.264 with open groups of pictures: x264 leaves 0 to 2 B-frames
+      // behind its key frames here.
+      {"avi_h264_open_gop", "avi", "160x120", "25", 7,
+       With(kH264, {"-bf", "2", "-g", "25", "-x264-params", "open-gop=1:scenecut=0"}), {}},
       {"3gp_h263_aac", "3gp", "176x144", "25", 7, {"-c:v", "h263", "-q:v", "3", "-g", "30"},
        {"-c:a", "aac", "-ar", "16000", "-ac", "1"}},
       {"flv_flv1_mp3", "flv", "160x120", "25", 7, {"-c:v", "flv", "-q:v", "3", "-g", "30"},

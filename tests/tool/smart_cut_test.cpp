@@ -281,17 +281,28 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SmartCutFallback, OtherCodecsAndForcedFullReencodeSayWhichWay) {
   TempDir dir;
   // MPEG-4 with B-frames: the AVI's frame count no longer says when a
-  // picture is shown.
-  const std::string bframes = dir.File("bframes.avi");
-  ASSERT_TRUE(MakeBarcodeClip(bframes, "160x120", "25", "3", Mpeg4("12", {"-bf", "2"})));
-  ToolResult r = RunTool(CutArgs(bframes, 1, 1, dir.File("a.avi")));
-  ASSERT_EQ(r.exitCode, 0) << r.output;
-  EXPECT_NE(r.output.find("full re-encode: the source's MPEG-4 video has B-frames"), std::string::npos) << r.output;
+  // picture is shown. The piece still holds the pictures shown from 1 s to
+  // 2 s: with key frames every 25 the one stored at 1 s is shown at 1.08
+  // (after the two B-frames stored behind it), with every 12 the one stored
+  // at 0.96 s is shown at 1.04 s; a cut once started at those and lost the
+  // pictures before them.
+  for (const char* gop : {"12", "25"}) {
+    SCOPED_TRACE(std::string("GOP ") + gop);
+    const std::string bframes = dir.File(std::string("bframes") + gop + ".avi");
+    const std::string piece = dir.File(std::string("a") + gop + ".avi");
+    ASSERT_TRUE(MakeBarcodeClip(bframes, "160x120", "25", "3", Mpeg4(gop, {"-bf", "2"})));
+    ToolResult r = RunTool(CutArgs(bframes, 1, 1, piece));
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("full re-encode: the source's MPEG-4 video has B-frames"), std::string::npos) << r.output;
+    const PieceFacts p = ReadPiece(piece);
+    ASSERT_EQ(p.frameIndices.size(), 25u);
+    for (int i = 0; i < 25; ++i) EXPECT_EQ(p.frameIndices[static_cast<std::size_t>(i)], 25 + i);
+  }
 
   // Sorenson into MP4 becomes H.264: nothing of the source can be copied.
   const Clip& flv = GetClip("flv_flv1");
   ASSERT_FALSE(flv.path.empty());
-  r = RunTool(CutArgs(flv.path, 1, 2, dir.File("s.mp4")));
+  ToolResult r = RunTool(CutArgs(flv.path, 1, 2, dir.File("s.mp4")));
   ASSERT_EQ(r.exitCode, 0) << r.output;
   EXPECT_NE(r.output.find("full re-encode: the output form changes the video codec"), std::string::npos)
       << r.output;
