@@ -195,11 +195,20 @@ PieceOutcome CToolProcess::Outcome() const {
 
 FailureReason CToolProcess::Reason() const {
   if (!Failed()) return FailureReason::kNone;
-  if (!started) return FailureReason::kToolMissing;
+  if (!started) return sourceChanged ? FailureReason::kSourceChanged : FailureReason::kToolMissing;
   const std::string& m = toolMessage;
   if (Contains(m, "already exists") || Contains(m, "appeared meanwhile"))
     return FailureReason::kAlreadyExists;
   if (Contains(m, "No space left") || Contains(m, "Disk quota")) return FailureReason::kDiskFull;
+  // What the worker saw of the source and the folder after the run tells
+  // more than the tool's words: its "No such file or directory" could be
+  // either, and a source cut short reads as damaged.
+  if (sourceGone) return FailureReason::kSourceMissing;
+  if (outputFolderGone) return FailureReason::kFolderMissing;
+  if (sourceChanged) return FailureReason::kSourceChanged;
+  // A killed tool had no chance to say why; its last line, if any, is news
+  // from before (which way it cuts), not the cause.
+  if (waitStatus != -1 && WIFSIGNALED(waitStatus)) return FailureReason::kToolKilled;
   // The source is named first: a source the user may not read is unreadable,
   // not a folder without permission.
   if (Contains(m, "cannot open '") || Contains(m, "cannot read the streams") ||
@@ -227,6 +236,14 @@ std::string CToolProcess::DescribeFailure() const {
       return head + "没有写入输出文件夹的权限";
     case FailureReason::kUnreadableSource:
       return head + "无法读取源文件";
+    case FailureReason::kSourceMissing:
+      return head + "源文件已不存在（被移走或删除）";
+    case FailureReason::kSourceChanged:
+      return head + "源文件在分割过程中被改动";
+    case FailureReason::kFolderMissing:
+      return head + "输出文件夹已不存在";
+    case FailureReason::kToolKilled:
+      return head + "分割工具意外终止（信号 " + std::to_string(WTERMSIG(waitStatus)) + "）";
     case FailureReason::kOther:
       break;
   }
@@ -235,8 +252,6 @@ std::string CToolProcess::DescribeFailure() const {
   const std::string prefix = "ZantrelCore: ";
   if (detail.rfind(prefix, 0) == 0) detail.erase(0, prefix.size());
   if (detail.empty()) {
-    if (waitStatus != -1 && WIFSIGNALED(waitStatus))
-      return head + "分割工具意外终止（信号 " + std::to_string(WTERMSIG(waitStatus)) + "）";
     if (waitStatus != -1 && WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) != 0)
       return head + "分割工具出错（退出码 " + std::to_string(WEXITSTATUS(waitStatus)) + "）";
     return head + "没有生成输出文件";
@@ -383,6 +398,17 @@ void CSplitTask::SplitThreadProc() {
     b[i] = j < job_.boundaries.size() ? job_.boundaries[j] : job_.duration;
   }
 
+  // What the source is now, so that a run failing later can tell whether
+  // it was moved, deleted or rewritten in the meantime.
+  struct stat st;
+  if (::stat(job_.sourcePath.c_str(), &st) == 0) {
+    source_.known = true;
+    source_.dev = st.st_dev;
+    source_.ino = st.st_ino;
+    source_.size = st.st_size;
+    source_.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  }
+
   const std::string extension = OutputExtension(job_.outputBase);
   for (int k = 1; k < n; ++k) {
     if (cancelled_ || stopRequested_) break;
@@ -464,6 +490,33 @@ void RemoveNewTempFiles(const std::string& outputPath, const std::set<std::strin
 }
 }  // namespace
 
+CSplitTask::SourceState CSplitTask::CheckSource() const {
+  SourceState state;
+  struct stat st;
+  if (::stat(job_.sourcePath.c_str(), &st) != 0) {
+    // Gone only if it was there when the job began.
+    state.gone = source_.known && (errno == ENOENT || errno == ENOTDIR);
+  } else if (source_.known) {
+    const std::int64_t mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    state.changed = st.st_dev != source_.dev || st.st_ino != source_.ino || st.st_size != source_.size ||
+                    mtimeNs != source_.mtimeNs;
+  }
+  return state;
+}
+
+void CSplitTask::CheckSurroundings(CToolProcess& run) const {
+  const SourceState source = CheckSource();
+  run.sourceGone = source.gone;
+  run.sourceChanged = source.changed;
+  // Only a folder that is really gone counts; one that cannot be looked at
+  // leaves the tool's own words to explain.
+  struct stat st;
+  if (::stat(DirOf(run.outputPath).c_str(), &st) != 0)
+    run.outputFolderGone = errno == ENOENT || errno == ENOTDIR;
+  else
+    run.outputFolderGone = !S_ISDIR(st.st_mode);
+}
+
 int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment, int plannedLength,
                                const std::string& outputPath) {
   auto run = std::make_shared<CToolProcess>();
@@ -471,6 +524,17 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment, int 
   run->plannedLength = plannedLength;
   run->commandLine = commandLine;
   run->outputPath = outputPath;
+
+  // A source rewritten or cut short since the plan was made would give
+  // pieces that look whole but are not what was planned (a piece cut past
+  // the new end comes out short): such runs are not started.
+  if (CheckSource().changed) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_ || stopRequested_) return 0;
+    run->sourceChanged = true;
+    runs_.push_back(run);
+    return 0;
+  }
 
   ToolOutput output;
   ChildProcess child;
@@ -487,6 +551,13 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment, int 
     // the user can be told why a piece failed.
     options.outputFd = output.fd;
     options.extraEnv = env_;
+    // The tool refuses the source if it is no longer the file planned on.
+    if (source_.known)
+      options.extraEnv.push_back(std::string(tool_args::kSourceStampEnv) + "=" +
+                                 std::to_string(static_cast<unsigned long long>(source_.dev)) + ":" +
+                                 std::to_string(static_cast<unsigned long long>(source_.ino)) + ":" +
+                                 std::to_string(static_cast<long long>(source_.size)) + ":" +
+                                 std::to_string(static_cast<long long>(source_.mtimeNs)));
     std::string error;
     run->started = child.Start(commandLine, options, &error);
     runs_.push_back(run);
@@ -528,6 +599,7 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment, int 
     run->waitStatus = child.Wait();
     run->outputExists = outputExists;
     run->toolMessage = output.LastLine();
+    if (run->Failed()) CheckSurroundings(*run);
   }
   // A tool ended by a signal had no chance to clean up after itself.
   if (run->waitStatus != -1 && WIFSIGNALED(run->waitStatus)) RemoveNewTempFiles(outputPath, tempBefore);

@@ -79,6 +79,10 @@ enum class FailureReason {
   kDiskFull,
   kPermissionDenied,  // the output folder cannot be written
   kUnreadableSource,
+  kSourceMissing,     // the source was moved or deleted after the job began
+  kSourceChanged,     // the source was rewritten or cut short during the job
+  kFolderMissing,     // the output folder was removed during the job
+  kToolKilled,        // the tool was ended by a signal it did not ask for
   kOther,             // the tool's own words are shown
 };
 
@@ -90,12 +94,19 @@ struct CToolProcess {
   std::string outputPath;
   pid_t pid = -1;
   std::atomic<int> paused{0};
-  bool started = false;       // the process could be started
+  bool started = false;       // the process could be started (or was not
+                              // tried: see sourceChanged)
   std::string startError;     // why not, when !started
   int waitStatus = -1;        // raw wait status once ended
   bool outputExists = false;  // the output file exists after the run
   std::string toolMessage;    // the tool's last line of output, if it wrote one
   bool stopped = false;       // Stop came while this run was live
+  // Checked by the worker after a run that did not end cleanly: what became
+  // of the source and the output folder since the job began. sourceChanged
+  // with !started: the run was not tried, the source having changed before.
+  bool sourceGone = false;
+  bool sourceChanged = false;
+  bool outputFolderGone = false;
   // Written when the tool exited 0 and the piece exists; otherwise empty for
   // a segment of no length, stopped when Stop ended it, else failed.
   PieceOutcome Outcome() const;
@@ -179,6 +190,14 @@ class CSplitTask {
   void SplitThreadProc();
   int RunToolAndWait(const std::string& commandLine, int segment, int plannedLength,
                      const std::string& outputPath);
+  // After a run that did not end cleanly: the source and the output folder
+  // compared with what they were when the job began.
+  void CheckSurroundings(CToolProcess& run) const;
+  struct SourceState {
+    bool gone = false;     // it was there when the job began and is not now
+    bool changed = false;  // another file, or another size or time, than then
+  };
+  SourceState CheckSource() const;
   // Under mutex_: ask the live run to end.
   void TerminateChildLocked();
 
@@ -194,6 +213,16 @@ class CSplitTask {
   ChildProcess* child_ = nullptr;  // live child of the current run, under mutex_
   bool pauseRequested_ = false;
   bool anyRunStarted_ = false;
+
+  // The source as the worker found it at the start (worker thread only).
+  struct SourceIdentity {
+    bool known = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    std::int64_t mtimeNs = 0;
+  };
+  SourceIdentity source_;
 
   std::atomic<bool> finished_{false};
   std::atomic<bool> cancelled_{false};

@@ -28,4 +28,11 @@ inline constexpr std::size_t kCutSmart = 3;    // 0 = always the full re-encode 
 // The quality the program asks for: the best.
 inline constexpr int kFullQuality = 100;
 
+// The source as the program found it when the job began, handed to each cut
+// run in the environment as "<device>:<inode>:<size>:<modification time in
+// ns>" (decimal). A run refuses a source that is no longer that file as it
+// was: rewritten or cut short since the plan was made, its pieces would come
+// out short under their final names.
+inline constexpr char kSourceStampEnv[] = "ZANTREL_SOURCE_STAMP";
+
 }  // namespace zantrel::tool_args

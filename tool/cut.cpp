@@ -1,11 +1,13 @@
 #include "tool/cut.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <optional>
 #include <unistd.h>
 
+#include "platform/tool_args.h"
 #include "tool/audio_copy.h"
 #include "tool/audio_path.h"
 #include "tool/codec_plan.h"
@@ -128,6 +130,16 @@ enum class Attempt { kDone, kFailed, kFallback, kAudioFallback };
 Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, bool mayCopyAudio,
                 ProgressReporter* progress, std::string* why, std::string* audioWhy) {
   std::string error;
+  // Taken before the first read, compared after the last one.
+  SourceSnapshot snapshot;
+  if (snapshot.Take(args.input)) {
+    // The program's job planned the pieces on the source as it was then.
+    const char* planned = std::getenv(tool_args::kSourceStampEnv);
+    if (planned && *planned && snapshot.Stamp() != planned) {
+      ReportError("the source '" + args.input + "' changed since the job began (rewritten or cut short); not cut");
+      return Attempt::kFailed;
+    }
+  }
   OpenedSource src;
   if (!OpenSource(args.input, 5 * AV_TIME_BASE, 256 * 1024, &src, &error)) {
     ReportError(error);
@@ -282,7 +294,8 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, bool 
     return Attempt::kFailed;
   }
   if ((hasVideo && !useSmart && !video.Finish(&error)) || (hasAudio && !copyAudio && !audio.Finish(&error)) ||
-      !mux.Finish(&error) || !temp.Commit(args.overwrite, &error)) {
+      !mux.Finish(&error) || snapshot.ChangedSince(args.input, &error) ||
+      !temp.Commit(args.overwrite, &error)) {
     ReportError(error);
     return Attempt::kFailed;
   }

@@ -72,6 +72,36 @@ bool CheckOutputTarget(const std::string& input, const std::string& output, bool
   return true;
 }
 
+bool SourceSnapshot::Take(const std::string& path) {
+  struct stat st {};
+  taken_ = stat(path.c_str(), &st) == 0;
+  if (!taken_) return false;
+  dev_ = st.st_dev;
+  ino_ = st.st_ino;
+  size_ = st.st_size;
+  mtime_ = st.st_mtim;
+  return true;
+}
+
+bool SourceSnapshot::ChangedSince(const std::string& path, std::string* error) const {
+  struct stat st {};
+  // Gone or another file by now: what was read came whole from the file we
+  // had open.
+  if (!taken_ || stat(path.c_str(), &st) != 0 || st.st_dev != dev_ || st.st_ino != ino_) return false;
+  if (st.st_size == size_ && st.st_mtim.tv_sec == mtime_.tv_sec && st.st_mtim.tv_nsec == mtime_.tv_nsec)
+    return false;
+  *error = "the source '" + path + "' changed while it was being cut (" + std::to_string(size_) + " bytes, now " +
+           std::to_string(st.st_size) + "); the piece is not kept";
+  return true;
+}
+
+std::string SourceSnapshot::Stamp() const {
+  if (!taken_) return {};
+  return std::to_string(static_cast<unsigned long long>(dev_)) + ":" +
+         std::to_string(static_cast<unsigned long long>(ino_)) + ":" + std::to_string(static_cast<long long>(size_)) +
+         ":" + std::to_string(static_cast<long long>(mtime_.tv_sec) * 1000000000LL + mtime_.tv_nsec);
+}
+
 TempOutput::TempOutput(std::string finalPath) : finalPath_(std::move(finalPath)) {}
 
 TempOutput::~TempOutput() {
@@ -135,9 +165,18 @@ bool TempOutput::Create(std::string* error) {
 bool TempOutput::Commit(bool overwrite, std::string* error) {
   int fd = open(tempPath_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd >= 0) {
-    while (fsync(fd) != 0 && errno == EINTR) {
+    int rc = 0;
+    while ((rc = fsync(fd)) != 0 && errno == EINTR) {
     }
+    const int err = errno;
     close(fd);
+    // A failed flush means the storage may not hold what was written; the
+    // piece must not get its final name. EINVAL: a file that cannot be
+    // flushed at all, which is no loss.
+    if (rc != 0 && err != EINVAL) {
+      *error = "cannot write the piece to '" + finalPath_ + "': " + ErrnoText(err);
+      return false;
+    }
   }
   int rc;
   if (overwrite) {

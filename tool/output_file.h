@@ -3,6 +3,8 @@
 // renamed to its final name once it is complete, so an interrupted run never
 // leaves a half-written file under the final name.
 #include <signal.h>
+#include <sys/types.h>
+#include <time.h>
 
 #include <cstddef>
 #include <string>
@@ -14,6 +16,28 @@ namespace zantrel::tool {
 // only when `overwrite`. False with a message otherwise.
 bool CheckOutputTarget(const std::string& input, const std::string& output, bool overwrite,
                        std::string* error);
+
+// The source's identity, size and modification time when a cut begins. A
+// source rewritten or cut short while it is being read gives a piece that
+// looks whole but is not what was asked for; one that was only unlinked or
+// replaced under its name was read whole through the open file and is fine.
+class SourceSnapshot {
+ public:
+  // False (and nothing to compare later) when `path` cannot be looked at.
+  bool Take(const std::string& path);
+  // True, with a message, when the file at `path` is still the same file
+  // but its size or modification time differs from the snapshot.
+  bool ChangedSince(const std::string& path, std::string* error) const;
+  // The snapshot in the form of tool_args::kSourceStampEnv ("" when none).
+  std::string Stamp() const;
+
+ private:
+  bool taken_ = false;
+  dev_t dev_ = 0;
+  ino_t ino_ = 0;
+  off_t size_ = 0;
+  struct timespec mtime_ {};
+};
 
 // A temporary file ".<name>.part-XXXXXX" beside the final path. The
 // destructor removes it unless Commit() succeeded. While one exists,

@@ -314,6 +314,10 @@ TEST_F(JobTest, MissingOutputFolderFailsTheRun) {
   ASSERT_EQ(task->Runs().size(), 1u);
   EXPECT_FALSE(task->Runs()[0]->outputExists);
   EXPECT_TRUE(task->Runs()[0]->Failed());
+  EXPECT_TRUE(task->Runs()[0]->outputFolderGone);
+  // The source never existed: it cannot have gone.
+  EXPECT_FALSE(task->Runs()[0]->sourceGone);
+  EXPECT_EQ(task->Runs()[0]->Reason(), FailureReason::kFolderMissing);
 }
 
 TEST_F(JobTest, PauseStopsTheToolAndResumeContinuesIt) {
@@ -591,6 +595,52 @@ TEST(PieceOutcome, ReasonsInTheUsersWords) {
   }
   EXPECT_EQ(EndedRun(1, false, "ZantrelCore: cannot write the piece: No space left on device")->DescribeFailure(),
             "第4段：磁盘空间不足");
+}
+
+// What the worker found after the run outweighs the tool's words, which
+// cannot tell a vanished folder from a vanished source; a killed tool's
+// last line is news from before the kill, never its cause.
+TEST(PieceOutcome, SurroundingsAndSignalsInTheUsersWords) {
+  const std::string noFile = "ZantrelCore: cannot open '/v/a.mp4': No such file or directory";
+  auto gone = EndedRun(1, false, noFile);
+  gone->sourceGone = true;
+  EXPECT_EQ(gone->Reason(), FailureReason::kSourceMissing);
+  EXPECT_EQ(gone->DescribeFailure(), "第4段：源文件已不存在（被移走或删除）");
+  // Without the worker's finding the same words are an unreadable source.
+  EXPECT_EQ(EndedRun(1, false, noFile)->Reason(), FailureReason::kUnreadableSource);
+
+  auto folder = EndedRun(1, false, "ZantrelCore: cannot create a file in '/o': No such file or directory");
+  folder->outputFolderGone = true;
+  EXPECT_EQ(folder->DescribeFailure(), "第4段：输出文件夹已不存在");
+  auto renamed = EndedRun(1, false, "ZantrelCore: cannot rename the finished piece to '/o/a[4].mp4': No such file or directory");
+  renamed->outputFolderGone = true;
+  EXPECT_EQ(renamed->Reason(), FailureReason::kFolderMissing);
+
+  auto shortened = EndedRun(1, false, "ZantrelCore: the start (40 s) lies beyond the end of the source");
+  shortened->sourceChanged = true;
+  EXPECT_EQ(shortened->DescribeFailure(), "第4段：源文件在分割过程中被改动");
+
+  // A full disk is the cause even when the folder went too.
+  auto full = EndedRun(1, false, "ZantrelCore: cannot write the piece: No space left on device");
+  full->outputFolderGone = true;
+  EXPECT_EQ(full->Reason(), FailureReason::kDiskFull);
+
+  auto killed = EndedRun(0, false, "ZantrelCore: full re-encode: asked for");
+  killed->waitStatus = SIGKILL;  // as waitpid reports a death by it
+  EXPECT_EQ(killed->Reason(), FailureReason::kToolKilled);
+  EXPECT_EQ(killed->DescribeFailure(), "第4段：分割工具意外终止（信号 9）");
+  // Not tried at all, the source having changed before it: not a missing tool.
+  CToolProcess skipped;
+  skipped.segment = 3;
+  skipped.plannedLength = 5;
+  skipped.sourceChanged = true;
+  EXPECT_TRUE(skipped.Failed());
+  EXPECT_EQ(skipped.DescribeFailure(), "第3段：源文件在分割过程中被改动");
+
+  // Killed after the rename: the piece is there, the run still failed.
+  auto late = EndedRun(0, true, "");
+  late->waitStatus = SIGKILL;
+  EXPECT_TRUE(late->Failed());
 }
 
 // ---------------------------------------------------------------------------

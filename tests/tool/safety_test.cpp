@@ -82,6 +82,19 @@ TEST(Overwrite, NeverWritesItsOwnInput) {
   EXPECT_FALSE(HasTempFile(dir));
 }
 
+// The flush before the rename fails (the storage lost what was written):
+// the piece must not get its final name.
+TEST(Overwrite, FailedFlushKeepsNoPiece) {
+  const Clip& clip = GetClip("mp4_h264");
+  ASSERT_FALSE(clip.path.empty());
+  TempDir dir;
+  const std::string out = dir.File("piece.mp4");
+  const ToolResult r = RunTool(CutArgs(clip.path, 1, 2, out), {"LD_PRELOAD=" ZANTREL_FSYNC_FAILS});
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("Input/output error"), std::string::npos) << r.output;
+  EXPECT_TRUE(dir.List().empty()) << "a piece or its temporary file was left";
+}
+
 TEST(BadInput, TruncatedZeroAndRandomFilesFailCleanly) {
   TempDir dir;
   const std::string flv = ReadFileBytes(GetClip("flv_h264").path);

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -112,5 +114,54 @@ TEST(ToolOutputFile, CleanupSignalRemovesTheTemporaryFileAndEnds) {
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
   EXPECT_TRUE(fs::is_empty(dir));
+  fs::remove_all(dir);
+}
+
+// A source cut short or rewritten in place while it is read is caught; one
+// unlinked was read whole through the open file and is not.
+TEST(ToolSourceSnapshot, RewrittenInPlaceIsCaughtUnlinkedIsNot) {
+  char tmpl[] = "/tmp/zantrel-snapshot-XXXXXX";
+  const fs::path dir = mkdtemp(tmpl);
+  const std::string src = (dir / "clip.flv").string();
+  const auto write = [](const std::string& path, const std::string& bytes) {
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+  };
+  write(src, std::string(4096, 'v'));
+  std::string error;
+
+  zantrel::tool::SourceSnapshot untouched;
+  ASSERT_TRUE(untouched.Take(src));
+  EXPECT_FALSE(untouched.ChangedSince(src, &error)) << error;
+  // The stamp the program hands the tool: device, inode, size, time.
+  const std::string stamp = untouched.Stamp();
+  EXPECT_EQ(std::count(stamp.begin(), stamp.end(), ':'), 3) << stamp;
+  EXPECT_NE(stamp.find(":4096:"), std::string::npos) << stamp;
+
+  zantrel::tool::SourceSnapshot truncated;
+  ASSERT_TRUE(truncated.Take(src));
+  fs::resize_file(src, 1000);
+  EXPECT_TRUE(truncated.ChangedSince(src, &error));
+  EXPECT_NE(error.find("changed while it was being cut"), std::string::npos) << error;
+  EXPECT_NE(error.find("4096"), std::string::npos) << error;
+
+  // Same size, new contents: only the time tells. Set it apart explicitly,
+  // since a coarse clock may give the write the same stamp.
+  zantrel::tool::SourceSnapshot rewritten;
+  ASSERT_TRUE(rewritten.Take(src));
+  fs::last_write_time(src, fs::last_write_time(src) + std::chrono::seconds(5));
+  EXPECT_TRUE(rewritten.ChangedSince(src, &error));
+
+  zantrel::tool::SourceSnapshot unlinked;
+  ASSERT_TRUE(unlinked.Take(src));
+  fs::remove(src);
+  EXPECT_FALSE(unlinked.ChangedSince(src, &error));
+
+  zantrel::tool::SourceSnapshot none;
+  EXPECT_FALSE(none.Take((dir / "missing").string()));
+  EXPECT_FALSE(none.ChangedSince((dir / "missing").string(), &error));
+  EXPECT_EQ(none.Stamp(), "");
   fs::remove_all(dir);
 }

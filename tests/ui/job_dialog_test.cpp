@@ -8,8 +8,10 @@ extern "C" {
 }
 
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <chrono>
+#include <cstdlib>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +24,7 @@ extern "C" {
 #include "platform/qt/trackbar.h"
 #include "platform/qt/win_helpers.h"
 #include "tests/ui/test_dialog.h"
+#include "ui/failure_report_dlg.h"
 
 #include "tests/common/ffmpeg_util.h"
 #include "tests/common/test_util.h"
@@ -322,4 +325,46 @@ TEST(JobDialog, ClosingTheDialogMidJobNeitherHangsNorCrashes) {
   // temporary files included.
   EXPECT_FALSE(fs::exists("/proc/" + std::to_string(pid)));
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"long.mp4"});
+}
+
+// The output folder removed after the first piece: the job ends as failed,
+// and the report names the vanished folder for each later piece in the
+// user's words, in the real report box too.
+TEST(JobDialog, FolderRemovedMidJobIsReportedInPlainWords) {
+  TempDir dir;
+  const std::string clip = MakeClip(dir, "clip.mp4", 3, "160x120");
+  TestDlg d;
+  win::SetDlgItemText(&d, 1000, clip);
+  d.m_dDuration = 3;
+  d.OnCommand(1008);
+  win::SetDlgItemText(&d, 1010, "3");
+  win::SetDlgItemText(&d, 1014, dir.File("out"));
+  d.OnCommand(1016);
+  bool removed = false;
+  ASSERT_TRUE(TestDlg::PumpUntil(
+      [&] {
+        if (!removed && fs::exists(dir.File("out/clip[1].mp4"))) {
+          std::error_code ec;
+          fs::remove_all(dir.File("out"), ec);
+          removed = !fs::exists(dir.File("out"));
+        }
+        return !d.reports.empty() || d.doneDialogs > 0;
+      },
+      120000));
+  ASSERT_TRUE(removed);
+  EXPECT_EQ(d.doneDialogs, 0);
+  EXPECT_EQ(Status(d), "分割失败");
+  ASSERT_EQ(d.reports.size(), 1u);
+  const auto& lines = d.reports[0].lines;
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "第2段：输出文件夹已不存在");
+  EXPECT_EQ(lines.back(), "第3段：输出文件夹已不存在");
+  EXPECT_FALSE(fs::exists(dir.File("out")));  // not made again
+
+  CFailureReportDlg box("Tesmor提示", d.reports[0].summary, lines, nullptr);
+  box.show();
+  TestDlg::PumpUntil([] { return false; }, 50);
+  ASSERT_EQ(box.List()->count(), static_cast<int>(lines.size()));
+  EXPECT_EQ(box.List()->item(box.List()->count() - 1)->text(), QString::fromUtf8("第3段：输出文件夹已不存在"));
+  if (const char* shots = std::getenv("ZANTREL_FAULT_SHOT")) box.grab().save(QString::fromUtf8(shots));
 }
