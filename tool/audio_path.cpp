@@ -19,11 +19,17 @@ bool SkipsPriming(const AVOutputFormat* format) {
 
 }  // namespace
 
+AudioPath::~AudioPath() {
+  av_channel_layout_uninit(&outLayout_);
+  av_channel_layout_uninit(&swrInLayout_);
+}
+
 bool AudioPath::Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux, std::string* error) {
   in_ = in->streams[index];
   mux_ = mux;
   // Audio decoding is cheap; threads would only add delay.
   if (!OpenDecoder(in_, 1, 0, "audio", &dec_, error)) return false;
+  tagFlags_.Open(in, in_);
   outRate_ = plan.sampleRate;
   av_channel_layout_default(&outLayout_, plan.channels);
   outTb_ = {1, outRate_};
@@ -96,11 +102,21 @@ void AudioPath::SetWindow(const PieceWindow& window, std::int64_t fileStartUs) {
 
 bool AudioPath::Decode(const AVPacket* pkt, std::string* error) {
   if (done_) return true;
-  int err = avcodec_send_packet(dec_.get(), pkt);
+  int rate = 0, channels = 0;
+  const bool tagged = tagFlags_.Of(pkt, &rate, &channels);
+  if ((tagged && (rate != dec_->sample_rate || channels != dec_->ch_layout.nb_channels)) ||
+      (!tagged && AudioPacketNeedsReopen(dec_.get(), pkt, &rate, &channels))) {
+    // Samples the old decoder still holds are of the old kind.
+    if (!Decode(nullptr, error)) return false;
+    if (done_) return true;
+    if (!ReopenAudioDecoder(in_, rate, channels, &dec_, error)) return false;
+  }
+  int err = SendAudioPacket(dec_.get(), pkt);
   if (err < 0 && err != AVERROR_EOF) return true;  // a damaged packet is left out
   for (;;) {
     err = avcodec_receive_frame(dec_.get(), decoded_.get());
     if (err < 0) return true;
+    decoded_->sample_rate = DecodedSampleRate(dec_.get(), decoded_.get());
     bool ok = Handle(decoded_.get(), error);
     av_frame_unref(decoded_.get());
     if (!ok) return false;
@@ -140,17 +156,7 @@ bool AudioPath::Feed(const AVFrame* frame, std::int64_t frameUs, std::string* er
   const int count = keepEnd - std::min(skip, n);
   if (count <= 0) return true;
 
-  if (!swr_) {
-    SwrContext* raw = nullptr;
-    if (swr_alloc_set_opts2(&raw, &outLayout_, outFmt_, outRate_, const_cast<AVChannelLayout*>(&frame->ch_layout),
-                            static_cast<AVSampleFormat>(frame->format), rate, 0, nullptr) < 0 ||
-        swr_init(raw) < 0) {
-      swr_free(&raw);
-      *error = "cannot convert the audio";
-      return false;
-    }
-    swr_.reset(raw);
-  }
+  if (!ResamplerFor(frame, error)) return false;
   if (!started_) {
     started_ = true;
     // Sound that begins after the cut (a late audio stream) keeps its
@@ -245,19 +251,54 @@ bool AudioPath::EncodeFrame(AVFrame* frame, std::string* error) {
 }
 
 bool AudioPath::Finish(std::string* error) {
-  if (swr_) {
-    // What the resampler still holds belongs to the piece's last samples.
-    const int cap = std::max(swr_get_out_samples(swr_.get(), 0), 1);
-    std::uint8_t** dst = nullptr;
-    if (av_samples_alloc_array_and_samples(&dst, nullptr, outLayout_.nb_channels, cap, outFmt_, 0) >= 0) {
-      const int got = swr_convert(swr_.get(), dst, cap, nullptr, 0);
-      if (got > 0) av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(dst), got);
-      av_freep(&dst[0]);
-      av_freep(&dst);
-    }
-  }
-  if (!Drain(true, error)) return false;
+  // What the resampler still holds belongs to the piece's last samples.
+  if (!FlushResampler(error) || !Drain(true, error)) return false;
   return amr_ ? true : EncodeFrame(nullptr, error);
+}
+
+bool AudioPath::ResamplerFor(const AVFrame* frame, std::string* error) {
+  const auto format = static_cast<AVSampleFormat>(frame->format);
+  if (swr_ && frame->sample_rate == swrInRate_ && format == swrInFmt_ &&
+      av_channel_layout_compare(&frame->ch_layout, &swrInLayout_) == 0)
+    return true;
+  // The sound changed mid-stream. The old resampler's tail is the sound just
+  // before the change: it goes into the piece first, so nothing is lost and
+  // the new resampler starts clean on the new samples.
+  if (swr_ && !FlushResampler(error)) return false;
+  swr_.reset();
+  SwrContext* raw = nullptr;
+  auto* inLayout = const_cast<AVChannelLayout*>(&frame->ch_layout);
+  if (swr_alloc_set_opts2(&raw, &outLayout_, outFmt_, outRate_, inLayout, format, frame->sample_rate, 0, nullptr) < 0 ||
+      swr_init(raw) < 0) {
+    swr_free(&raw);
+    *error = "cannot convert the audio";
+    return false;
+  }
+  swr_.reset(raw);
+  swrInRate_ = frame->sample_rate;
+  swrInFmt_ = format;
+  av_channel_layout_uninit(&swrInLayout_);
+  if (av_channel_layout_copy(&swrInLayout_, &frame->ch_layout) < 0) {
+    *error = "out of memory";
+    return false;
+  }
+  return true;
+}
+
+bool AudioPath::FlushResampler(std::string* error) {
+  if (!swr_) return true;
+  const int cap = std::max(swr_get_out_samples(swr_.get(), 0), 1);
+  std::uint8_t** dst = nullptr;
+  if (av_samples_alloc_array_and_samples(&dst, nullptr, outLayout_.nb_channels, cap, outFmt_, 0) < 0) {
+    *error = "out of memory";
+    return false;
+  }
+  const int got = swr_convert(swr_.get(), dst, cap, nullptr, 0);
+  const bool ok = got <= 0 || av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(dst), got) >= 0;
+  av_freep(&dst[0]);
+  av_freep(&dst);
+  if (!ok) *error = "cannot convert the audio";
+  return ok;
 }
 
 }  // namespace zantrel::tool

@@ -1,7 +1,10 @@
 #pragma once
 // Decoding the source's audio, trimming it to the piece's window at sample
 // accuracy, resampling and encoding it (AMR-NB through libopencore-amrnb,
-// anything else through FFmpeg's encoders).
+// anything else through FFmpeg's encoders). The sound may change its sample
+// rate, channel layout or sample format mid-stream (FLV tags, MP3 frames and
+// transport streams can): the piece keeps the rate and channels it started
+// with, and every decoded sample is converted to them.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -10,6 +13,7 @@
 #include "tool/amrnb_encoder.h"
 #include "tool/av_handles.h"
 #include "tool/codec_plan.h"
+#include "tool/flv_tag_flags.h"
 #include "tool/frame_clock.h"
 #include "tool/muxer.h"
 #include "tool/piece_window.h"
@@ -18,6 +22,11 @@ namespace zantrel::tool {
 
 class AudioPath {
  public:
+  AudioPath() = default;
+  ~AudioPath();
+  AudioPath(const AudioPath&) = delete;
+  AudioPath& operator=(const AudioPath&) = delete;
+
   // Sets up the decoder, resampler and encoder for the plan's audio and adds
   // the stream to `mux`. False with `*error` set on failure.
   bool Init(AVFormatContext* in, int index, const CodecPlan& plan, Muxer* mux, std::string* error);
@@ -38,6 +47,12 @@ class AudioPath {
  private:
   bool Handle(AVFrame* frame, std::string* error);
   bool Feed(const AVFrame* frame, std::int64_t frameUs, std::string* error);
+  // A resampler for `frame`'s rate, layout and format, built anew (after the
+  // old one's held samples went into the piece) when they differ from the
+  // last frame's.
+  bool ResamplerFor(const AVFrame* frame, std::string* error);
+  // Moves what the resampler still holds (its filter's delay) into the fifo.
+  bool FlushResampler(std::string* error);
   bool Drain(bool final, std::string* error);
   bool EncodeFrame(AVFrame* frame, std::string* error);  // null = flush
 
@@ -45,8 +60,13 @@ class AudioPath {
   AVStream* out_ = nullptr;
   Muxer* mux_ = nullptr;
   CodecContextPtr dec_, enc_;
+  FlvTagFlags tagFlags_;
   std::unique_ptr<AmrNbEncoder> amr_;
   SwrPtr swr_;
+  // What swr_ was built to read.
+  int swrInRate_ = 0;
+  AVSampleFormat swrInFmt_ = AV_SAMPLE_FMT_NONE;
+  AVChannelLayout swrInLayout_{};
   AudioFifoPtr fifo_;
   FramePtr decoded_ = MakeFrame();
   PacketPtr encoded_ = MakePacket();

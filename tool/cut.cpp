@@ -119,14 +119,16 @@ class Seeker {
 };
 
 // How one attempt at the piece ended.
-enum class Attempt { kDone, kFailed, kFallback };
+enum class Attempt { kDone, kFailed, kFallback, kAudioFallback };
 
 // Cuts the piece once: smartly when `smart` and the source allows it, else
 // by full re-encode. kFallback (with the reason in *why) when the smart cut
-// turned out not to be sound midway; the partial output is then discarded
-// with its temporary file.
-Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, ProgressReporter* progress,
-                std::string* why) {
+// turned out not to be sound midway; kAudioFallback (the reason in
+// *audioWhy) when its copied audio changed rate or channels, so the piece
+// needs its audio re-encoded (`mayCopyAudio` false). The partial output is
+// then discarded with its temporary file.
+Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, bool mayCopyAudio,
+                ProgressReporter* progress, std::string* why, std::string* audioWhy) {
   std::string error;
   // Taken before the first read, compared after the last one.
   SourceSnapshot snapshot;
@@ -190,7 +192,8 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, Progr
     WriteStderr("ZantrelCore: full re-encode: " + (why->empty() ? std::string("asked for") : *why) + "\n");
   }
   // A smart-cut piece copies its audio too where the form keeps it as it is.
-  const bool copyAudio = useSmart && AudioCanBeCopied(plan, apar, args.audioBitRate.has_value());
+  const bool copyAudio =
+      useSmart && mayCopyAudio && AudioCanBeCopied(plan, apar, args.audioBitRate.has_value());
   if ((hasVideo && !useSmart &&
        !video.Init(in, src.videoStream, plan.videoEncoder, &mux, threads, tuning.quality, &error)) ||
       (hasAudio && !copyAudio && !audio.Init(in, src.audioStream, plan, &mux, &error)) ||
@@ -263,6 +266,10 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, Progr
     *why = error;
     return Attempt::kFallback;
   }
+  if (copyAudio && audioCopy.changed()) {
+    *audioWhy = error;
+    return Attempt::kAudioFallback;
+  }
   const std::int64_t firstKeptUs = useSmart ? smartVideo.firstKeptUs() : video.firstKeptUs();
   if (ok && hasVideo && firstKeptUs < 0) {
     // The video never reached the start: the source holds no picture there.
@@ -298,7 +305,11 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, Progr
   TraceTime("written");
   if (useSmart)
     WriteStderr("ZantrelCore: " + smartVideo.Summary() +
-                (hasAudio ? (copyAudio ? "; audio copied" : "; audio re-encoded") : "") + "\n");
+                (hasAudio ? (copyAudio                ? "; audio copied"
+                                 : audioWhy->empty() ? "; audio re-encoded"
+                                                     : "; audio re-encoded: " + *audioWhy)
+                          : "") +
+                "\n");
   // Where the timestamps could not carry the cut the piece is still
   // written; say what it rests on.
   for (const std::string& note : {hasVideo && !useSmart ? video.assumption() : std::string(),
@@ -323,11 +334,14 @@ int RunCut(const ToolArgs& args) {
   ProgressReporter progress(tuning.progressTop);
   progress.Start();
 
-  std::string why;
-  Attempt a = CutOnce(args, tuning, tuning.smart, &progress, &why);
+  std::string why, audioWhy;
+  Attempt a = CutOnce(args, tuning, tuning.smart, true, &progress, &why, &audioWhy);
+  // Copied sound that changes mid-stream cannot be declared by the piece;
+  // the video can still be cut smartly.
+  if (a == Attempt::kAudioFallback) a = CutOnce(args, tuning, tuning.smart, false, &progress, &why, &audioWhy);
   // A smart cut that turned out unsound midway is redone the slow way,
   // which always is.
-  if (a == Attempt::kFallback) a = CutOnce(args, tuning, false, &progress, &why);
+  if (a == Attempt::kFallback) a = CutOnce(args, tuning, false, false, &progress, &why, &audioWhy);
   if (a != Attempt::kDone) return 1;
   progress.Finish();
   return 0;

@@ -404,6 +404,13 @@ PieceFacts ReadPiece(const std::string& path, bool withThumbs) {
         vFirst = std::min(vFirst, t);
         vEnd = std::max(vEnd, t + d);
       } else {
+        // The MP3 decoder labels the first frame after a change of rate with
+        // the old rate; its context, updated by then, holds the true one.
+        if (!(dec->codec->capabilities & AV_CODEC_CAP_DELAY) && dec->sample_rate > 0)
+          frame->sample_rate = dec->sample_rate;
+        const std::pair<int, int> form{frame->sample_rate, frame->ch_layout.nb_channels};
+        if (facts.audio.soundForms.empty() || facts.audio.soundForms.back() != form)
+          facts.audio.soundForms.push_back(form);
         TrackBeeps(frame, t, &quietSamples, &facts.beepOnsets);
         facts.audio.decodedSeconds += double(frame->nb_samples) / frame->sample_rate;
         aFirst = std::min(aFirst, t);

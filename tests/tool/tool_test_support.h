@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zantrel::tooltest {
@@ -106,6 +107,9 @@ struct StreamFacts {
   double durationSeconds = 0;  // from decoded frames: last end - first start
   double decodedSeconds = 0;   // audio: decoded samples over the rate
   int frameSize = 0;           // audio: samples per coded frame (0 when the codec does not say)
+  // Audio: the (sample rate, channels) of the decoded frames, one entry per
+  // run of frames alike, in order; more than one when the sound changes.
+  std::vector<std::pair<int, int>> soundForms;
 };
 
 struct PieceFacts {
