@@ -72,14 +72,10 @@ bool AudioCopy::Watch(const AVPacket* pkt, std::string* error) {
 
 void AudioCopy::SetWindow(const PieceWindow& window, std::int64_t fileStartUs) {
   fileStartUs_ = fileStartUs;
-  const auto up = static_cast<AVRounding>(AV_ROUND_UP | AV_ROUND_PASS_MINMAX);
-  const std::int64_t s = fileStartUs + window.startUs();
-  // The first piece starts at the file's start: encoder priming before the
-  // first picture stays with it.
-  startTs_ = window.startUs() <= 0 ? INT64_MIN : av_rescale_q_rnd(s, AV_TIME_BASE_Q, in_->time_base, up);
-  endTs_ = window.runsToEnd() ? INT64_MAX
-                              : av_rescale_q_rnd(fileStartUs + window.endUs(), AV_TIME_BASE_Q, in_->time_base, up);
-  originTs_ = av_rescale_q(s, AV_TIME_BASE_Q, in_->time_base);
+  const auto ticks = window.InStreamTicks(fileStartUs, in_->time_base.num, in_->time_base.den);
+  startTs_ = ticks.start;
+  endTs_ = ticks.end;
+  originTs_ = ticks.origin;
 }
 
 bool AudioCopy::Feed(const AVPacket* pkt, std::string* error) {

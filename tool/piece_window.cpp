@@ -2,6 +2,11 @@
 
 #include <algorithm>
 
+extern "C" {
+#include <libavutil/avutil.h>
+#include <libavutil/mathematics.h>
+}
+
 namespace zantrel::tool {
 
 PieceWindow PieceWindow::FromSeconds(long long startSeconds, std::optional<long long> lengthSeconds,
@@ -19,6 +24,17 @@ PieceWindow PieceWindow::FromSeconds(long long startSeconds, std::optional<long 
     w.openEnd_ = durationUs > 0 && w.endUs_ >= durationUs;
   }
   return w;
+}
+
+PieceWindow::Ticks PieceWindow::InStreamTicks(std::int64_t fileStartUs, int tbNum, int tbDen) const {
+  const AVRational tb{tbNum, tbDen};
+  const auto up = static_cast<AVRounding>(AV_ROUND_UP | AV_ROUND_PASS_MINMAX);
+  const std::int64_t s = fileStartUs + startUs();
+  Ticks t{};
+  t.start = startUs() <= 0 ? INT64_MIN : av_rescale_q_rnd(s, AV_TIME_BASE_Q, tb, up);
+  t.end = runsToEnd() ? INT64_MAX : av_rescale_q_rnd(fileStartUs + endUs(), AV_TIME_BASE_Q, tb, up);
+  t.origin = av_rescale_q(s, AV_TIME_BASE_Q, tb);
+  return t;
 }
 
 }  // namespace zantrel::tool

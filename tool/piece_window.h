@@ -40,6 +40,16 @@ class PieceWindow {
 
   static constexpr std::int64_t kBeyondUs = INT64_MAX / 4;
 
+  // The window in one stream's ticks (`tbNum`/`tbDen`), for paths that pick
+  // packets rather than decoded frames. Bounds are rounded up, so a packet
+  // belongs when its time >= S exactly. An open start is INT64_MIN (priming
+  // before the first picture stays with the first piece), an open end
+  // INT64_MAX. `origin` is S itself (the piece's time 0), rounded to nearest.
+  struct Ticks {
+    std::int64_t start, end, origin;
+  };
+  Ticks InStreamTicks(std::int64_t fileStartUs, int tbNum, int tbDen) const;
+
  private:
   std::int64_t startUs_ = 0;
   std::int64_t endUs_ = kBeyondUs;

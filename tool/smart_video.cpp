@@ -289,15 +289,10 @@ SmartVideo::Status SmartVideo::OpenEncoder(CodecContextPtr* enc, std::string* me
 
 void SmartVideo::SetWindow(const PieceWindow& window, std::int64_t fileStartUs) {
   fileStartUs_ = fileStartUs;
-  // Rounded up: a frame belongs to the piece when t >= S exactly. The first
-  // piece also takes anything stamped before the file's start, the last runs
-  // to the real end.
-  const auto up = static_cast<AVRounding>(AV_ROUND_UP | AV_ROUND_PASS_MINMAX);
-  const std::int64_t s = fileStartUs + window.startUs();
-  startTs_ = window.startUs() <= 0 ? INT64_MIN : av_rescale_q_rnd(s, AV_TIME_BASE_Q, in_->time_base, up);
-  endTs_ = window.runsToEnd() ? INT64_MAX
-                              : av_rescale_q_rnd(fileStartUs + window.endUs(), AV_TIME_BASE_Q, in_->time_base, up);
-  originTs_ = av_rescale_q(s, AV_TIME_BASE_Q, in_->time_base);
+  const auto ticks = window.InStreamTicks(fileStartUs, in_->time_base.num, in_->time_base.den);
+  startTs_ = ticks.start;
+  endTs_ = ticks.end;
+  originTs_ = ticks.origin;
 }
 
 bool SmartVideo::IsCleanKey(const AVPacket* pkt) const {
