@@ -32,6 +32,11 @@ struct SplitJob {
   std::int32_t count = 0;                // boundary values including 0 and the duration
   std::string sourcePath;                // text of edit 1000
   std::string outputBase;                // output folder + source file name with extension
+  // The user agreed to replace files already under the pieces' names. Each
+  // run gets that leave for its own piece (tool_args::kReplaceEnv); nothing
+  // is removed beforehand, so an old piece goes only when its new one is
+  // whole in its place.
+  bool replaceExisting = false;
 };
 
 // Output name of segment k (1-based): outputBase up to the last '.' of its
@@ -86,6 +91,13 @@ enum class FailureReason {
   kOther,             // the tool's own words are shown
 };
 
+// What lies under a piece's name once its run (or the job) has ended.
+enum class PieceFile {
+  kNone,  // nothing
+  kNew,   // another file than before the job: the piece this job wrote
+  kOld,   // the file that was there before the job began, left as it was
+};
+
 // One tool run.
 struct CToolProcess {
   int segment = 0;            // 1-based
@@ -99,6 +111,7 @@ struct CToolProcess {
   std::string startError;     // why not, when !started
   int waitStatus = -1;        // raw wait status once ended
   bool outputExists = false;  // the output file exists after the run
+  PieceFile file = PieceFile::kNone;  // what lies under outputPath after the run
   std::string toolMessage;    // the tool's last line of output, if it wrote one
   bool stopped = false;       // Stop came while this run was live
   // Checked by the worker after a run that did not end cleanly: what became
@@ -126,6 +139,9 @@ struct JobSummary {
   int failed = 0;
   int stopped = 0;
   int notRun = 0;
+  // Pieces not written (failed, stopped, not run) whose name still holds
+  // the file that was there before the job; Files() says which.
+  int oldKept = 0;
 };
 
 class CSplitTask {
@@ -173,6 +189,10 @@ class CSplitTask {
   bool IsPaused() const;
   // The latest run (none before the first run has started).
   std::shared_ptr<CToolProcess> CurrentToolProcess() const;
+
+  // What lies under each piece's name, in segment order (Pieces() entries),
+  // once Finished(); empty before.
+  std::vector<PieceFile> Files() const;
 
   // Every run so far, in segment order, including runs that could not be
   // started; complete once Finished().
@@ -223,6 +243,18 @@ class CSplitTask {
     std::int64_t mtimeNs = 0;
   };
   SourceIdentity source_;
+  // What lay under each piece's name when the job began (worker thread).
+  // The name, not what a link there points to: a new piece is renamed over
+  // the name, so it always comes with another inode.
+  struct FileIdentity {
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+  };
+  static FileIdentity IdentityOf(const std::string& path);
+  static PieceFile FileNow(const std::string& path, const FileIdentity& before);
+  std::vector<FileIdentity> before_;
+  std::vector<PieceFile> files_;  // under mutex_, filled at the end
 
   std::atomic<bool> finished_{false};
   std::atomic<bool> cancelled_{false};

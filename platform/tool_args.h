@@ -28,6 +28,13 @@ inline constexpr std::size_t kCutSmart = 3;    // 0 = always the full re-encode 
 // The quality the program asks for: the best.
 inline constexpr int kFullQuality = 100;
 
+// The user's leave to replace a piece already under the output's name,
+// handed to a cut run in the environment: the value is the output path
+// exactly as on the command line, so the leave covers that one piece and
+// the command lines stay as they are. It counts as -y for that output; the
+// old piece is replaced only by the rename of the finished new one.
+inline constexpr char kReplaceEnv[] = "ZANTREL_REPLACE";
+
 // The source as the program found it when the job began, handed to each cut
 // run in the environment as "<device>:<inode>:<size>:<modification time in
 // ns>" (decimal). A run refuses a source that is no longer that file as it
