@@ -148,6 +148,20 @@ bool CSplitterDlg::OnInitDialog() {
   win::EnableWindow(GetDlgItem(1012), false);
   win::EnableWindow(GetDlgItem(1010), false);
 
+  // N and S reach the model as they are typed (or stepped), so its plan is
+  // always the one the controls describe.
+  for (int id : {1010, 1012}) {
+    auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id));
+    if (!edit) continue;
+    connect(edit, &QLineEdit::textChanged, this, [this, id] {
+      const int value = win::GetDlgItemInt(this, id);
+      if (id == 1010) m_model.SetParts(value);
+      else m_model.SetSecondsPerPart(value);
+    });
+  }
+  m_model.SetParts(win::GetDlgItemInt(this, 1010));
+  m_model.SetSecondsPerPart(win::GetDlgItemInt(this, 1012));
+
   // The path boxes show a path from its beginning, whole in the tool tip.
   for (int id : {1000, 1014}) {
     auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id));

@@ -89,8 +89,12 @@ class CSplitterDlg : public CDialogBase {
   // What the window shows; the model's own callbacks keep the view in step.
   zantrel::SplitModel& Model() { return m_model; }
   const zantrel::SplitModel& Model() const { return m_model; }
-  // The current skin number (1..5); a skin command changes it.
+  // The current skin number (1..5); a skin command changes it. SetSkin only
+  // records a number (the menu ticks it, skin.ini gets it), loading nothing.
   int Skin() const { return m_nSkin; }
+  void SetSkin(int number) { m_nSkin = number; }
+  // 1 while the preview plays the source itself, 0 for the placeholder.
+  int PreviewLive() const { return m_bPreviewLive; }
   CFlashPlayer& Player() { return *m_pPlayer; }
 
   // The source duration from the tool's probe, whole seconds; 0 (with the

@@ -22,8 +22,6 @@ void CSplitterDlg::OnStart() {
   // yet fired) is unknown to the model, as is the duration of a path typed
   // over the chosen one.
   m_model.SetTypedSource(win::GetDlgItemText(this, 1000));
-  m_model.SetParts(win::GetDlgItemInt(this, 1010));
-  m_model.SetSecondsPerPart(win::GetDlgItemInt(this, 1012));
   m_model.SetOutputFolder(win::GetDlgItemText(this, 1014));
   m_model.SetBesideSource(win::IsDlgButtonChecked(this, 1021));
 
