@@ -217,8 +217,9 @@ TEST(JobDialog, EmptyPiecesAreNotFailuresAndTheJobEndsDone) {
   TestDlg d;
   win::SetDlgItemText(&d, 1000, clip);
   d.Model().SetDuration(2);
-  // The user's one click on a thumb at 0: a split point there.
-  d.slider()->SetTic(0);
+  // The user's one split point, with the thumb at 0.
+  d.slider()->setValue(0);
+  d.OnCommand(1004);
   win::SetDlgItemText(&d, 1014, dir.File("out"));
   d.OnCommand(1016);
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.JobRunning(); }, 120000));

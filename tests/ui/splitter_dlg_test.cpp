@@ -36,16 +36,19 @@ TEST(MainDialog, ControlsInTemplateOrderThenRunTimeWindows) {
     EXPECT_EQ(dlg::ControlId(kids[i]), c.id) << i;
     EXPECT_EQ(kids[i]->objectName().toStdString(), std::to_string(c.id)) << i;
   }
-  // The player, the split-point bar and the menu bar follow, in creation order.
+  // The player, the split-point bar and the menu bar follow, in creation
+  // order, with IDs of their own.
   EXPECT_EQ(dlg::ControlId(kids[33]), 1);
   EXPECT_EQ(kids[33]->geometry(), QRect(20, 80, 320, 240));
-  EXPECT_EQ(dlg::ControlId(kids[34]), 1000);
+  EXPECT_EQ(dlg::ControlId(kids[34]), kPointBarId);
   EXPECT_EQ(kids[34]->geometry(), QRect(27, 373, 307, 7));
-  EXPECT_EQ(dlg::ControlId(kids[35]), 1001);
+  EXPECT_EQ(dlg::ControlId(kids[35]), kMenuBarId);
   EXPECT_EQ(kids[35]->geometry(), QRect(13, 0, 300, 20));
-  // Lookups by ID find the template's controls first.
+  // No ID is shared: each finds its own control.
   EXPECT_EQ(dlg::ClassNameOf(d.GetDlgItem(1000)), "EDIT");
   EXPECT_EQ(dlg::ClassNameOf(d.GetDlgItem(1001)), "BUTTON");
+  EXPECT_EQ(d.GetDlgItem(kPointBarId), kids[34]);
+  EXPECT_EQ(d.GetDlgItem(kMenuBarId), kids[35]);
 
   struct Expect {
     int id;

@@ -19,12 +19,12 @@ bool Bit(const QImage& mono, int x, int y) { return mono.pixelIndex(x, y) == 1; 
 
 // The slider alone, as it paints itself in the dialog (the position label
 // that follows the thumb lies over it and is left out).
-QImage SliderShot(CSplitterDlg& d) {
+QImage SliderShot(TestDlg& d) {
   TestDlg::PumpUntil([] { return false; }, 30);
   return d.slider()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 // What the dialog paints behind the slider.
-QImage BackgroundUnder(CSplitterDlg& d) {
+QImage BackgroundUnder(TestDlg& d) {
   QImage img(d.slider()->size(), QImage::Format_RGB32);
   QPainter p(&img);
   d.PaintChildBackground(p, d.slider());
