@@ -95,7 +95,6 @@ class CSplitterDlg : public CDialogBase {
   void SetSkin(int number) { m_nSkin = number; }
   // 1 while the preview plays the source itself, 0 for the placeholder.
   int PreviewLive() const { return m_bPreviewLive; }
-  CFlashPlayer& Player() { return *m_pPlayer; }
 
   // The source duration from the tool's probe, whole seconds; 0 (with the
   // message) when none was found.
