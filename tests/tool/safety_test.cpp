@@ -231,9 +231,6 @@ TEST(Progress, WithoutTheVariableTheCutIsSilent) {
   EXPECT_EQ(r.output.find('\n'), r.output.size() - 1) << r.output;
 }
 
-}  // namespace
-}  // namespace zantrel::tooltest
-
 // A failed cut says why in its exit code, the one thing the program reads.
 TEST(ExitCodes, EachRefusalHasItsCode) {
   using namespace zantrel::tool_args;
@@ -257,3 +254,6 @@ TEST(ExitCodes, EachRefusalHasItsCode) {
     EXPECT_EQ(r.exitCode, c.code) << c.source << "\n" << r.output;
   }
 }
+
+}  // namespace
+}  // namespace zantrel::tooltest
