@@ -62,7 +62,7 @@ TEST(Overwrite, ExistingOutputNeedsY) {
   r = RunTool(CutArgs(clip.path, 1, 1, out, /*overwrite=*/true));
   EXPECT_EQ(r.exitCode, 0) << r.output;
   // How it was made, in a line for the program; the last line is for people.
-  EXPECT_NE(r.output.find(std::string("\n") + zantrel::tool_args::kResultTag), std::string::npos) << r.output;
+  EXPECT_NE(("\n" + r.output).find(std::string("\n") + zantrel::tool_args::kResultTag), std::string::npos) << r.output;
   std::string last = r.output.substr(0, r.output.find_last_not_of('\n') + 1);
   last = last.substr(last.rfind('\n') + 1);
   EXPECT_EQ(last.rfind("ZantrelCore: ", 0), 0u) << r.output;
