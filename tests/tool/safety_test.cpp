@@ -62,7 +62,7 @@ TEST(Overwrite, ExistingOutputNeedsY) {
   r = RunTool(CutArgs(clip.path, 1, 1, out, /*overwrite=*/true));
   EXPECT_EQ(r.exitCode, 0) << r.output;
   // How it was made, in a line for the program; the last line is for people.
-  EXPECT_NE(r.output.find(std::string("\n") + zantrel::tool_args::kResultTag), std::string::npos) << r.output;
+  EXPECT_NE(("\n" + r.output).find(std::string("\n") + zantrel::tool_args::kResultTag), std::string::npos) << r.output;
   std::string last = r.output.substr(0, r.output.find_last_not_of('\n') + 1);
   last = last.substr(last.rfind('\n') + 1);
   EXPECT_EQ(last.rfind("ZantrelCore: ", 0), 0u) << r.output;
@@ -231,9 +231,6 @@ TEST(Progress, WithoutTheVariableTheCutIsSilent) {
   EXPECT_EQ(r.output.find('\n'), r.output.size() - 1) << r.output;
 }
 
-}  // namespace
-}  // namespace zantrel::tooltest
-
 // A failed cut says why in its exit code, the one thing the program reads.
 TEST(ExitCodes, EachRefusalHasItsCode) {
   using namespace zantrel::tool_args;
@@ -257,3 +254,6 @@ TEST(ExitCodes, EachRefusalHasItsCode) {
     EXPECT_EQ(r.exitCode, c.code) << c.source << "\n" << r.output;
   }
 }
+
+}  // namespace
+}  // namespace zantrel::tooltest
