@@ -114,21 +114,6 @@ bool CreateFolderPath(const std::string& path) {
   return ensure(p);
 }
 
-bool CheckFolderWritable(const std::string& folder, int* err) {
-  std::string probe = folder;
-  if (probe.empty()) probe = ".";
-  if (probe.back() != kPathSep) probe += kPathSep;
-  probe += ".zantrel-write-check-XXXXXX";
-  const int fd = ::mkstemp(probe.data());
-  if (fd < 0) {
-    if (err) *err = errno;
-    return false;
-  }
-  ::close(fd);
-  ::unlink(probe.c_str());
-  return true;
-}
-
 std::vector<std::string> JobOutputNames(const SplitJob& job) {
   std::vector<std::string> names;
   for (int k = 1; k < job.count; ++k) names.push_back(SegmentOutputName(job.outputBase, k));
@@ -142,16 +127,6 @@ std::vector<std::string> ExistingOutputNames(const SplitJob& job) {
     if (::lstat(name.c_str(), &st) == 0) existing.push_back(name);
   }
   return existing;
-}
-
-bool RemoveFiles(const std::vector<std::string>& paths, std::string* failedPath, int* err) {
-  for (const std::string& path : paths) {
-    if (::unlink(path.c_str()) == 0 || errno == ENOENT) continue;
-    if (err) *err = errno;
-    if (failedPath) *failedPath = path;
-    return false;
-  }
-  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -189,7 +164,8 @@ FailureReason CToolProcess::Reason() const {
   if (sourceChanged || code == tool_args::kExitSourceChanged) return FailureReason::kSourceChanged;
   // A killed tool had no chance to say why.
   if (Signal() != 0) return FailureReason::kToolKilled;
-  if (code == tool_args::kExitSourceUnreadable || code == tool_args::kExitNotVideo)
+  if (code == tool_args::kExitSourceUnreadable || code == tool_args::kExitNotVideo ||
+      code == tool_args::kExitUnknownFormat)
     return FailureReason::kUnreadableSource;
   if (code == tool_args::kExitNoPermission) return FailureReason::kPermissionDenied;
   return FailureReason::kOther;

@@ -54,19 +54,12 @@ std::string BuildCutCommandLine(const std::string& extension, const std::string&
 // True when every folder along `path` exists or was created.
 bool CreateFolderPath(const std::string& path);
 
-// True when a file can be created in `folder` (an existing folder): a hidden
-// probe file is made and removed at once. Otherwise false with the errno
-// value in *err.
-bool CheckFolderWritable(const std::string& folder, int* err);
-
 // The output name of every segment of the job, in segment order.
 std::vector<std::string> JobOutputNames(const SplitJob& job);
-// Those output names under which something exists already.
+// Those output names under which something exists already. Nothing removes
+// them before a job: a run replaces its own old piece by renaming the new
+// one over it (SplitJob::replaceExisting).
 std::vector<std::string> ExistingOutputNames(const SplitJob& job);
-// Removes exactly the given files. False at the first one that cannot be
-// removed (one that is already gone counts as removed), with its name in
-// *failedPath and the errno value in *err.
-bool RemoveFiles(const std::vector<std::string>& paths, std::string* failedPath, int* err);
 
 // How a run ended.
 enum class PieceOutcome {

@@ -42,7 +42,7 @@ inline constexpr char kReplaceEnv[] = "ZANTREL_REPLACE";
 // out short under their final names.
 inline constexpr char kSourceStampEnv[] = "ZANTREL_SOURCE_STAMP";
 
-// How a cut run ends: its exit code. The program decides by these codes (and
+// How a cut or a probe run ends: its exit code. The program decides by these codes (and
 // by what it sees itself: a signal, the source or the folder gone), never by
 // the tool's words; the last line the tool writes stays a sentence for
 // people. Codes other than these (a crash's, a usage error's 2) read as
@@ -58,6 +58,7 @@ enum ToolExit : int {
   kExitSourceUnreadable = 7, // the source cannot be opened or read
   kExitNotVideo = 8,         // the source holds nothing the tool can decode
   kExitSourceChanged = 9,    // the source is no longer the file the job planned on
+  kExitUnknownFormat = 10,   // the source is no media file the tool knows (text, empty, a broken header)
 };
 
 // A written piece says how it was made in one line of its own on standard
