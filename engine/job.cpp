@@ -114,21 +114,6 @@ bool CreateFolderPath(const std::string& path) {
   return ensure(p);
 }
 
-bool CheckFolderWritable(const std::string& folder, int* err) {
-  std::string probe = folder;
-  if (probe.empty()) probe = ".";
-  if (probe.back() != kPathSep) probe += kPathSep;
-  probe += ".zantrel-write-check-XXXXXX";
-  const int fd = ::mkstemp(probe.data());
-  if (fd < 0) {
-    if (err) *err = errno;
-    return false;
-  }
-  ::close(fd);
-  ::unlink(probe.c_str());
-  return true;
-}
-
 std::vector<std::string> JobOutputNames(const SplitJob& job) {
   std::vector<std::string> names;
   for (int k = 1; k < job.count; ++k) names.push_back(SegmentOutputName(job.outputBase, k));
@@ -142,16 +127,6 @@ std::vector<std::string> ExistingOutputNames(const SplitJob& job) {
     if (::lstat(name.c_str(), &st) == 0) existing.push_back(name);
   }
   return existing;
-}
-
-bool RemoveFiles(const std::vector<std::string>& paths, std::string* failedPath, int* err) {
-  for (const std::string& path : paths) {
-    if (::unlink(path.c_str()) == 0 || errno == ENOENT) continue;
-    if (err) *err = errno;
-    if (failedPath) *failedPath = path;
-    return false;
-  }
-  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -189,7 +164,8 @@ FailureReason CToolProcess::Reason() const {
   if (sourceChanged || code == tool_args::kExitSourceChanged) return FailureReason::kSourceChanged;
   // A killed tool had no chance to say why.
   if (Signal() != 0) return FailureReason::kToolKilled;
-  if (code == tool_args::kExitSourceUnreadable || code == tool_args::kExitNotVideo)
+  if (code == tool_args::kExitSourceUnreadable || code == tool_args::kExitNotVideo ||
+      code == tool_args::kExitUnknownFormat)
     return FailureReason::kUnreadableSource;
   if (code == tool_args::kExitNoPermission) return FailureReason::kPermissionDenied;
   return FailureReason::kOther;
@@ -241,6 +217,7 @@ bool CSplitTask::Stop() {
 JobSummary CSplitTask::Summary() const {
   std::lock_guard<std::mutex> lock(mutex_);
   JobSummary s;
+  for (const PieceFile f : files_) s.oldKept += f == PieceFile::kOld;
   s.pieces = Pieces();
   for (const auto& run : runs_) {
     switch (run->Outcome()) {
@@ -303,6 +280,27 @@ std::shared_ptr<CToolProcess> CSplitTask::CurrentToolProcess() const {
   return current_;
 }
 
+std::vector<PieceFile> CSplitTask::Files() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return files_;
+}
+
+CSplitTask::FileIdentity CSplitTask::IdentityOf(const std::string& path) {
+  FileIdentity id;
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return id;
+  id.exists = true;
+  id.dev = st.st_dev;
+  id.ino = st.st_ino;
+  return id;
+}
+
+PieceFile CSplitTask::FileNow(const std::string& path, const FileIdentity& before) {
+  const FileIdentity now = IdentityOf(path);
+  if (!now.exists) return PieceFile::kNone;
+  return before.exists && now.dev == before.dev && now.ino == before.ino ? PieceFile::kOld : PieceFile::kNew;
+}
+
 std::vector<std::shared_ptr<CToolProcess>> CSplitTask::Runs() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return runs_;
@@ -345,6 +343,10 @@ void CSplitTask::SplitThreadProc() {
     source_.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   }
 
+  // What the pieces' names hold now: a run that does not write its piece
+  // leaves this file, and the end says which names hold old files.
+  for (int k = 1; k < n; ++k) before_.push_back(IdentityOf(SegmentOutputName(job_.outputBase, k)));
+
   const std::string extension = OutputExtension(job_.outputBase);
   for (int k = 1; k < n; ++k) {
     if (cancelled_ || stopRequested_) break;
@@ -359,6 +361,13 @@ void CSplitTask::SplitThreadProc() {
     RunToolAndWait(line, k, planned, output);  // a run that fails is recorded; the next one runs
   }
 
+  {
+    std::vector<PieceFile> files;
+    for (int k = 1; k < n; ++k)
+      files.push_back(FileNow(SegmentOutputName(job_.outputBase, k), before_[static_cast<std::size_t>(k - 1)]));
+    std::lock_guard<std::mutex> lock(mutex_);
+    files_ = std::move(files);
+  }
   finished_ = true;
   // A task being destroyed has no one left to tell.
   if (!cancelled_ && onDone_) onDone_(*this);
@@ -478,6 +487,7 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment, int 
   run->plannedLength = plannedLength;
   run->commandLine = commandLine;
   run->outputPath = outputPath;
+  run->file = FileNow(outputPath, before_[static_cast<std::size_t>(segment - 1)]);
 
   // A source rewritten or cut short since the plan was made would give
   // pieces that look whole but are not what was planned (a piece cut past
@@ -512,6 +522,8 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment, int 
                                  std::to_string(static_cast<unsigned long long>(source_.ino)) + ":" +
                                  std::to_string(static_cast<long long>(source_.size)) + ":" +
                                  std::to_string(static_cast<long long>(source_.mtimeNs)));
+    // The user's leave to replace this piece, for this run alone.
+    if (job_.replaceExisting) options.extraEnv.push_back(std::string(tool_args::kReplaceEnv) + "=" + outputPath);
     std::string error;
     run->started = child.Start(commandLine, options, &error);
     runs_.push_back(run);
@@ -552,6 +564,7 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment, int 
     child_ = nullptr;
     run->waitStatus = child.Wait();
     run->outputExists = outputExists;
+    run->file = FileNow(outputPath, before_[static_cast<std::size_t>(segment - 1)]);
     run->toolMessage = output.LastLine();
     run->making = output.Making();
     if (run->Failed()) CheckSurroundings(*run);

@@ -32,6 +32,11 @@ struct SplitJob {
   std::int32_t count = 0;                // boundary values including 0 and the duration
   std::string sourcePath;                // text of edit 1000
   std::string outputBase;                // output folder + source file name with extension
+  // The user agreed to replace files already under the pieces' names. Each
+  // run gets that leave for its own piece (tool_args::kReplaceEnv); nothing
+  // is removed beforehand, so an old piece goes only when its new one is
+  // whole in its place.
+  bool replaceExisting = false;
 };
 
 // Output name of segment k (1-based): outputBase up to the last '.' of its
@@ -49,19 +54,12 @@ std::string BuildCutCommandLine(const std::string& extension, const std::string&
 // True when every folder along `path` exists or was created.
 bool CreateFolderPath(const std::string& path);
 
-// True when a file can be created in `folder` (an existing folder): a hidden
-// probe file is made and removed at once. Otherwise false with the errno
-// value in *err.
-bool CheckFolderWritable(const std::string& folder, int* err);
-
 // The output name of every segment of the job, in segment order.
 std::vector<std::string> JobOutputNames(const SplitJob& job);
-// Those output names under which something exists already.
+// Those output names under which something exists already. Nothing removes
+// them before a job: a run replaces its own old piece by renaming the new
+// one over it (SplitJob::replaceExisting).
 std::vector<std::string> ExistingOutputNames(const SplitJob& job);
-// Removes exactly the given files. False at the first one that cannot be
-// removed (one that is already gone counts as removed), with its name in
-// *failedPath and the errno value in *err.
-bool RemoveFiles(const std::vector<std::string>& paths, std::string* failedPath, int* err);
 
 // How a run ended.
 enum class PieceOutcome {
@@ -86,6 +84,13 @@ enum class FailureReason {
   kOther,             // none of these: the tool's last line, or its exit code
 };
 
+// What lies under a piece's name once its run (or the job) has ended.
+enum class PieceFile {
+  kNone,  // nothing
+  kNew,   // another file than before the job: the piece this job wrote
+  kOld,   // the file that was there before the job began, left as it was
+};
+
 // How a written piece was made, as the tool said in its result line.
 enum class PieceMaking { kUnknown, kSmartCut, kReencoded };
 
@@ -102,6 +107,7 @@ struct CToolProcess {
   std::string startError;     // why not, when !started
   int waitStatus = -1;        // raw wait status once ended
   bool outputExists = false;  // the output file exists after the run
+  PieceFile file = PieceFile::kNone;  // what lies under outputPath after the run
   std::string toolMessage;    // the tool's last line of output (a sentence for
                               // people, shown as it is, never parsed)
   PieceMaking making = PieceMaking::kUnknown;  // from the tool's result line
@@ -134,6 +140,9 @@ struct JobSummary {
   int failed = 0;
   int stopped = 0;
   int notRun = 0;
+  // Pieces not written (failed, stopped, not run) whose name still holds
+  // the file that was there before the job; Files() says which.
+  int oldKept = 0;
 };
 
 class CSplitTask {
@@ -181,6 +190,10 @@ class CSplitTask {
   bool IsPaused() const;
   // The latest run (none before the first run has started).
   std::shared_ptr<CToolProcess> CurrentToolProcess() const;
+
+  // What lies under each piece's name, in segment order (Pieces() entries),
+  // once Finished(); empty before.
+  std::vector<PieceFile> Files() const;
 
   // Every run so far, in segment order, including runs that could not be
   // started; complete once Finished().
@@ -231,6 +244,18 @@ class CSplitTask {
     std::int64_t mtimeNs = 0;
   };
   SourceIdentity source_;
+  // What lay under each piece's name when the job began (worker thread).
+  // The name, not what a link there points to: a new piece is renamed over
+  // the name, so it always comes with another inode.
+  struct FileIdentity {
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+  };
+  static FileIdentity IdentityOf(const std::string& path);
+  static PieceFile FileNow(const std::string& path, const FileIdentity& before);
+  std::vector<FileIdentity> before_;
+  std::vector<PieceFile> files_;  // under mutex_, filled at the end
 
   std::atomic<bool> finished_{false};
   std::atomic<bool> cancelled_{false};

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +13,7 @@
 #include "engine/probe.h"
 #include "platform/fs.h"
 #include "platform/launcher.h"
+#include "platform/tool_args.h"
 
 namespace zantrel {
 
@@ -22,15 +25,24 @@ constexpr int kExitGraceMs = 200;
 
 }  // namespace
 
-int RunProbe(const std::string& sourcePath, const std::string& programDir, int timeoutMs,
-             std::string* received) {
+namespace {
+
+struct ProbeRun {
+  bool started = false;
+  int seconds = 0;
+  int waitStatus = -1;  // -1 when the tool was killed for taking too long
+};
+
+ProbeRun Probe(const std::string& sourcePath, const std::string& programDir, int timeoutMs,
+               std::string* received) {
+  ProbeRun out;
   if (received) received->clear();
 
   int fds[2];
   // Close-on-exec on both ends: the child gets the write end only as its
   // standard output and error, never as a stray descriptor that would keep
   // the pipe open after it has gone.
-  if (::pipe2(fds, O_CLOEXEC) != 0) return 0;
+  if (::pipe2(fds, O_CLOEXEC) != 0) return out;
   UniqueFd readEnd(fds[0]);
   UniqueFd writeEnd(fds[1]);
 
@@ -41,7 +53,8 @@ int RunProbe(const std::string& sourcePath, const std::string& programDir, int t
 
   ChildProcess child;
   std::string error;
-  if (!child.Start(BuildProbeCommandLine(sourcePath), options, &error)) return 0;
+  if (!child.Start(BuildProbeCommandLine(sourcePath), options, &error)) return out;
+  out.started = true;
   // Our copy of the write end must go, or the read would never see the end.
   writeEnd.Reset();
 
@@ -74,14 +87,62 @@ int RunProbe(const std::string& sourcePath, const std::string& programDir, int t
   readEnd.Reset();
 
   int status = 0;
-  if (!child.WaitFor(kExitGraceMs, &status)) {
+  if (child.WaitFor(kExitGraceMs, &status)) {
+    out.waitStatus = status;
+  } else {
     child.Signal(SIGKILL);
     child.Wait();
   }
 
-  const int seconds = ParseProbeDuration(data);
+  out.seconds = ParseProbeDuration(data);
   if (received) *received = std::move(data);
-  return seconds;
+  return out;
+}
+
+}  // namespace
+
+int RunProbe(const std::string& sourcePath, const std::string& programDir, int timeoutMs,
+             std::string* received) {
+  return Probe(sourcePath, programDir, timeoutMs, received).seconds;
+}
+
+ProbeResult ProbeSource(const std::string& sourcePath, const std::string& programDir, int timeoutMs) {
+  ProbeResult result;
+  const ProbeRun run = Probe(sourcePath, programDir, timeoutMs, nullptr);
+  if (!run.started) return result;
+  if (run.seconds >= 1) {
+    result.verdict = SourceVerdict::kVideo;
+    result.seconds = run.seconds;
+    return result;
+  }
+  // The file itself first: "not there" and "not ours to read" are the
+  // program's to see, whatever the tool made of them.
+  struct stat st;
+  if (::stat(sourcePath.c_str(), &st) != 0) {
+    result.verdict = errno == ENOENT || errno == ENOTDIR ? SourceVerdict::kMissing : SourceVerdict::kUnreadable;
+    return result;
+  }
+  if (!FileExists(sourcePath)) {
+    result.verdict = SourceVerdict::kUnreadable;
+    return result;
+  }
+  const int code = run.waitStatus != -1 && WIFEXITED(run.waitStatus) ? WEXITSTATUS(run.waitStatus) : -1;
+  switch (code) {
+    case tool_args::kExitUnknownFormat:
+      result.verdict = SourceVerdict::kNotVideo;
+      break;
+    case tool_args::kExitNotVideo:
+      result.verdict = SourceVerdict::kNoPictureNoSound;
+      break;
+    case tool_args::kExitSourceUnreadable:
+      result.verdict = SourceVerdict::kUnreadable;
+      break;
+    default:
+      // Exit 0 with a duration below one second, or none found.
+      result.verdict = SourceVerdict::kNoDuration;
+      break;
+  }
+  return result;
 }
 
 }  // namespace zantrel

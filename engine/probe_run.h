@@ -18,4 +18,25 @@ namespace zantrel {
 int RunProbe(const std::string& sourcePath, const std::string& programDir, int timeoutMs,
              std::string* received = nullptr);
 
+// What the probe found a chosen source to be.
+enum class SourceVerdict {
+  kVideo,             // something to cut: the duration is known, at least one second
+  kMissing,           // no file at the path
+  kUnreadable,        // there, but it cannot be read (permission, a read error, damaged streams)
+  kNotVideo,          // not a media file the tool knows (text, an empty file, a damaged header)
+  kNoPictureNoSound,  // a media file without a picture or a sound the tool can decode
+  kNoDuration,        // its duration cannot be found, or is below one second
+  kToolMissing,       // the tool could not be started
+};
+
+struct ProbeResult {
+  SourceVerdict verdict = SourceVerdict::kToolMissing;
+  int seconds = 0;  // whole seconds; 0 unless kVideo
+};
+
+// Probes `sourcePath` as RunProbe does and sorts the outcome by the tool's
+// exit code (platform/tool_args.h) and the program's own look at the file;
+// never by the tool's words. Blocks the caller; any thread.
+ProbeResult ProbeSource(const std::string& sourcePath, const std::string& programDir, int timeoutMs);
+
 }  // namespace zantrel

@@ -1,6 +1,9 @@
 #include "model/split_model.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 #include "platform/codepage.h"
@@ -61,6 +64,7 @@ void SplitModel::SetSource(const std::string& path) {
   // Byte for byte: "clip.FLV" goes to the probe.
   source_.previewable = last3 == "flv" || last3 == "mp4";
   source_.durationPending = true;
+  source_.verdict = SourceVerdict::kVideo;
   if (cb_.sourceChanged) cb_.sourceChanged();
 }
 
@@ -68,10 +72,24 @@ void SplitModel::SetDuration(int seconds) {
   source_.durationSeconds = seconds > 0 ? seconds : 0;
   source_.durationPending = false;
   // Points placed on the slider keep their position: their time follows
-  // the duration, as the plan has always read them.
-  for (SplitPoint& p : points_) Recompute(p);
+  // the duration, as the plan has always read them, and so does the text
+  // that shows it.
+  bool retold = false;
+  for (SplitPoint& p : points_) {
+    Recompute(p);
+    if (p.position < 0) continue;
+    std::string text = FormatTime(static_cast<int>(p.timeUs / kUsPerSecond));
+    if (text != p.text) retold = true;
+    p.text = std::move(text);
+  }
   SortPoints();
   if (cb_.durationChanged) cb_.durationChanged();
+  if (retold && cb_.pointsChanged) cb_.pointsChanged();
+}
+
+void SplitModel::SetProbeResult(const ProbeResult& result) {
+  source_.verdict = result.verdict;
+  SetDuration(result.verdict == SourceVerdict::kVideo ? result.seconds : 0);
 }
 
 void SplitModel::SetTypedSource(const std::string& text) { typed_ = text; }
@@ -203,6 +221,20 @@ StartCheck SplitModel::CheckStart() {
     c.problem = StartProblem::kNoSource;
     return c;
   }
+  // Before anything is decided or asked: a source moved away since it was
+  // chosen would only fail every run.
+  c.sourcePath = source;
+  if (!FileExists(source)) {
+    struct stat st;
+    const bool there = ::stat(source.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
+    c.problem = there ? StartProblem::kSourceUnreadable : StartProblem::kSourceMissing;
+    return c;
+  }
+  if (source == source_.path && source_.verdict != SourceVerdict::kVideo && !source_.durationPending) {
+    c.problem = StartProblem::kSourceNotUsable;
+    c.verdict = source_.verdict;
+    return c;
+  }
   // Every plan needs the duration; a one-second piece reported as done
   // would be a lie.
   if (!DurationReady()) {
@@ -225,13 +257,10 @@ StartCheck SplitModel::CheckStart() {
       return c;
     }
     if (c.folder.back() != kPathSep) c.folder += kPathSep;
-    if (!CreateFolderPath(c.folder)) {
-      c.problem = StartProblem::kFolderNotCreated;
-      return c;
-    }
   }
-  if (!CheckFolderWritable(c.folder, &c.errnoValue)) {
-    c.problem = StartProblem::kFolderNotWritable;
+  c.folderCheck = PrepareFolder(c.folder, !besideSource_);
+  if (!c.folderCheck.ok()) {
+    c.problem = StartProblem::kFolderUnusable;
     return c;
   }
   c.job.sourcePath = source;
@@ -241,12 +270,6 @@ StartCheck SplitModel::CheckStart() {
   c.job.boundaries.assign(c.plan.boundaries.begin(), c.plan.boundaries.end());
   c.existing = ExistingOutputNames(c.job);
   return c;
-}
-
-bool SplitModel::ReplaceExisting(const StartCheck& check, std::string* failedPath, int* err) {
-  // Exactly the job's own names go, before the first run; the tool then
-  // writes them afresh with the command lines unchanged.
-  return RemoveFiles(check.existing, failedPath, err);
 }
 
 bool SplitModel::StartJob(const StartCheck& check, const std::string& toolDir, std::vector<std::string> env,
@@ -294,6 +317,10 @@ void SplitModel::HandleJobEnd(CSplitTask& task) {
   running_ = false;
   JobEnd end;
   end.summary = task.Summary();
+  end.folder = jobFolder_;
+  end.files = task.Files();
+  for (const auto& run : task.Runs())
+    if (run->Outcome() == PieceOutcome::kEmpty) end.emptySegments.push_back(run->segment);
   const JobSummary& s = end.summary;
   if (task.StopRequested() && (s.stopped > 0 || s.notRun > 0)) {
     end.kind = JobEndKind::kStopped;
@@ -308,6 +335,7 @@ void SplitModel::HandleJobEnd(CSplitTask& task) {
       f.signal = run->Signal();
       f.exitCode = run->ExitCode();
       f.toolLine = run->toolMessage;
+      f.file = run->file;
       end.failures.push_back(f);
     }
   } else {

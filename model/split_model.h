@@ -24,16 +24,19 @@
 
 #include "engine/job.h"
 #include "engine/plan.h"
+#include "engine/probe_run.h"
 #include "engine/progress.h"
+#include "platform/fs.h"
 
 namespace zantrel {
 
-// One split point. Points are kept once, in time order; each remembers the
-// text it was added with and when it was added.
+// One split point. Points are kept once, in time order; each remembers
+// when it was added.
 struct SplitPoint {
   std::int64_t timeUs = 0;  // on the file's timeline
   int position = -1;        // the slider position (0..100) it was placed at; -1: placed by time
-  std::string text;         // what the list shows for it
+  std::string text;         // what the list shows for it: the text it was added with, and for a point
+                            // placed on the slider its time as text once a duration changes it
   int order = 0;            // 0 for the first point ever added, counting up
 };
 
@@ -44,6 +47,8 @@ struct SourceInfo {
   int durationSeconds = 0;  // whole seconds; kept from the previous source until the new one's arrives
   bool durationPending = false;  // chosen, its duration not known yet
   bool previewable = false;      // the preview plays it (an exact "flv"/"mp4" ending)
+  // What the probe found it to be; kVideo until a probe says otherwise.
+  SourceVerdict verdict = SourceVerdict::kVideo;
 };
 
 // Why Start refused; nothing was created or started unless said.
@@ -51,20 +56,27 @@ enum class StartProblem {
   kNone,
   kJobRunning,          // one job at a time
   kNoSource,
+  kSourceMissing,       // sourcePath: no file there (moved or deleted since it was chosen)
+  kSourceUnreadable,    // sourcePath: there, but it cannot be read
+  kSourceNotUsable,     // sourcePath, verdict: the probe found nothing to cut in it
   kDurationUnknown,     // pending, not found, or a path typed over the chosen one
   kPlanInvalid,         // see plan.error and its numbers
   kNoOutputFolder,
-  kFolderNotCreated,    // folder: the folder
-  kFolderNotWritable,   // folder, errnoValue
+  kFolderUnusable,      // folder, folderCheck: why it cannot take the pieces
 };
 
 struct StartCheck {
   StartProblem problem = StartProblem::kNone;
   SplitJob job;                 // kNone: what StartJob runs
   SplitPlan plan;               // kPlanInvalid: why
+  std::string sourcePath;       // the source as Start read it
+  SourceVerdict verdict = SourceVerdict::kVideo;  // kSourceNotUsable
   std::string folder;           // the output folder, ending in a separator
-  int errnoValue = 0;           // kFolderNotWritable
-  std::vector<std::string> existing;  // output names already taken (ask before replacing)
+  FolderCheck folderCheck;      // kFolderUnusable
+  // Output names already taken. Ask before replacing; on Yes set
+  // job.replaceExisting: each old piece is then replaced only by its new
+  // one, once that is whole, and nothing is removed beforehand.
+  std::vector<std::string> existing;
 };
 
 // How a job ended, for the owner to show.
@@ -76,6 +88,7 @@ struct PieceFailure {
   int signal = 0;          // kToolKilled
   int exitCode = -1;       // kOther: the tool's exit code, -1 when it did not exit
   std::string toolLine;    // kOther: the tool's last line, shown as it is
+  PieceFile file = PieceFile::kNone;  // kOld: the file there before the job is left as it was
 };
 
 struct JobEnd {
@@ -83,6 +96,9 @@ struct JobEnd {
   JobSummary summary;
   std::vector<PieceFailure> failures;  // kFailed
   bool offerCompletion = false;        // kDone with at least 90 % reached
+  std::string folder;                  // where the pieces went
+  std::vector<PieceFile> files;        // what each piece's name holds now, in segment order
+  std::vector<int> emptySegments;      // pieces of no length (1-based), in order
 };
 
 // Runs queued calls on the thread that drains it; for owners without an
@@ -132,8 +148,10 @@ class SplitModel {
   // split points and the old duration stay until the new one arrives.
   void SetSource(const std::string& path);
   // The duration found (by the player or the probe), whole seconds; 0 when
-  // none was found.
+  // none was found. The slider-placed points' times and texts follow it.
   void SetDuration(int seconds);
+  // The probe's finding: its verdict, and its duration (0 unless kVideo).
+  void SetProbeResult(const ProbeResult& result);
   // The source path as typed into the window, when it differs from the one
   // chosen: Start then refuses for an unknown duration. "" with no source.
   void SetTypedSource(const std::string& text);
@@ -182,12 +200,10 @@ class SplitModel {
   std::vector<Piece> PlannedPieces() const;
 
   // --- Job ----------------------------------------------------------------
-  // Start's checks, in the window's order; creates the output folder when
-  // needed (never for "beside the source"). Nothing else is changed.
+  // Start's checks, in the window's order: the source is there and can be
+  // read before anything else is decided or asked; creates the output folder
+  // when needed (never for "beside the source"). Nothing else is changed.
   StartCheck CheckStart();
-  // Removes the existing output names of a check (the user agreed to replace
-  // them). False with the failing name and errno.
-  bool ReplaceExisting(const StartCheck& check, std::string* failedPath, int* err);
   // Starts the job a successful check describes: the tool from `toolDir`,
   // `env` added to each run's environment. False when a job runs already.
   bool StartJob(const StartCheck& check, const std::string& toolDir, std::vector<std::string> env,

@@ -26,6 +26,32 @@ bool IsExecutableFile(const std::string& path);
 // that exists but cannot be read counts as missing; a folder is not a file).
 bool FileExists(const std::string& path);
 
+// Why a folder cannot take new files, as found by PrepareFolder.
+enum class FolderProblem {
+  kNone,
+  kMissing,       // it does not exist (and was not to be created)
+  kCannotCreate,  // it, or a folder on the way to it, is missing and mkdir failed: errnoValue says why
+  kNotFolder,     // something else than a folder lies at `at`
+  kNoPermission,  // this user may not search or write the folder at `at`
+  kReadOnly,      // it lies on a read-only file system
+  kNoSpace,       // the disk or the user's quota is full
+  kTakesNoFiles,  // it exists but no file can be made in it (a folder of /proc)
+  kOther,         // anything else: errnoValue
+};
+
+struct FolderCheck {
+  FolderProblem problem = FolderProblem::kNone;
+  int errnoValue = 0;  // the failing call's errno (0 for kNone)
+  std::string at;      // where it failed: the folder itself or one on the way
+  bool ok() const { return problem == FolderProblem::kNone; }
+};
+
+// Makes sure `folder` can take new files: when `create`, each missing folder
+// along it is made (mode 0777 less the umask); then a hidden file is made in
+// it and removed at once. Doubled and trailing separators are ignored; ""
+// is the working folder. The first problem met is returned. Any thread.
+FolderCheck PrepareFolder(const std::string& folder, bool create);
+
 // Owns one file descriptor and closes it when destroyed. Move-only.
 class UniqueFd {
  public:

@@ -28,6 +28,13 @@ inline constexpr std::size_t kCutSmart = 3;    // 0 = always the full re-encode 
 // The quality the program asks for: the best.
 inline constexpr int kFullQuality = 100;
 
+// The user's leave to replace a piece already under the output's name,
+// handed to a cut run in the environment: the value is the output path
+// exactly as on the command line, so the leave covers that one piece and
+// the command lines stay as they are. It counts as -y for that output; the
+// old piece is replaced only by the rename of the finished new one.
+inline constexpr char kReplaceEnv[] = "ZANTREL_REPLACE";
+
 // The source as the program found it when the job began, handed to each cut
 // run in the environment as "<device>:<inode>:<size>:<modification time in
 // ns>" (decimal). A run refuses a source that is no longer that file as it
@@ -35,7 +42,7 @@ inline constexpr int kFullQuality = 100;
 // out short under their final names.
 inline constexpr char kSourceStampEnv[] = "ZANTREL_SOURCE_STAMP";
 
-// How a cut run ends: its exit code. The program decides by these codes (and
+// How a cut or a probe run ends: its exit code. The program decides by these codes (and
 // by what it sees itself: a signal, the source or the folder gone), never by
 // the tool's words; the last line the tool writes stays a sentence for
 // people. Codes other than these (a crash's, a usage error's 2) read as
@@ -51,6 +58,7 @@ enum ToolExit : int {
   kExitSourceUnreadable = 7, // the source cannot be opened or read
   kExitNotVideo = 8,         // the source holds nothing the tool can decode
   kExitSourceChanged = 9,    // the source is no longer the file the job planned on
+  kExitUnknownFormat = 10,   // the source is no media file the tool knows (text, empty, a broken header)
 };
 
 // A written piece says how it was made in one line of its own on standard

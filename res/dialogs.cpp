@@ -85,13 +85,15 @@ const DialogTemplate& AboutDialog() {
 const DialogTemplate& SplitDoneDialog() {
   InitPictureResources();
   static const DialogTemplate t{
-      IDD_SPLIT_DONE, "Tesmor视频分割", 167, 91,
+      IDD_SPLIT_DONE, "Tesmor视频分割", 167, 117,
       {
-          {1033, C::Button, "继续分割视频", 91, 64, 66, 14, kButton},
-          {1001, C::Button, "查看分割视频", 7, 64, 66, 14, kButton},
+          {1033, C::Button, "继续分割视频", 91, 90, 66, 14, kButton},
+          {1001, C::Button, "查看分割视频", 7, 90, 66, 14, kButton},
           {-1, C::Static, kBitmap140Path, 12, 18, 33, 31, kBitmap},
           {1035, C::Static, "静态", 54, 22, 103, 8, kLabel},
           {-1, C::Static, "分割完成!", 54, 37, 36, 8, kLabel},
+          // What the job wrote and where, filled in at run time.
+          {1036, C::Static, "", 7, 54, 153, 30, kLabel},
       }};
   return t;
 }

@@ -21,6 +21,8 @@ int ExitCodeForFailure(const std::string& m) {
       Has(m, "nothing could be decoded in the requested range"))
     return kExitEmpty;
   if (Has(m, "holds no audio or video")) return kExitNotVideo;
+  // FFmpeg found no container it knows at the start of the file.
+  if (Has(m, "cannot open '") && Has(m, "Invalid data found")) return kExitUnknownFormat;
   if (Has(m, "cannot open '") || Has(m, "cannot read the streams") || Has(m, "Invalid data found") ||
       Has(m, "truncated or damaged"))
     return kExitSourceUnreadable;

@@ -30,7 +30,9 @@ int main(int argc, char** argv) {
     // The caller reads only the first burst of the probe's output, so no
     // library message may come before the summary.
     av_log_set_level(AV_LOG_QUIET);
-    return RunProbe(args);
+    // A failed probe says why the same way a cut does.
+    if (RunProbe(args) == 0) return 0;
+    return ExitCodeForFailure(LastReportedError());
   }
   av_log_set_level(AV_LOG_ERROR);
   TraceTime("started");

@@ -11,9 +11,16 @@
 
 namespace zantrel::tool {
 
+// True when the environment grants leave to replace exactly `output`
+// (tool_args::kReplaceEnv holds that path, byte for byte). The two calls
+// below count such leave as `overwrite` (-y), so a program can pass it
+// without changing its command lines.
+bool ReplaceGranted(const std::string& output);
+
 // Checks before any work: the output is not the input (same file by device
 // and inode, also through links), and an existing output may be replaced
-// only when `overwrite`. False with a message otherwise.
+// only when `overwrite` or ReplaceGranted(output). False with a message
+// otherwise.
 bool CheckOutputTarget(const std::string& input, const std::string& output, bool overwrite,
                        std::string* error);
 
@@ -57,8 +64,16 @@ class TempOutput {
   const std::string& path() const { return tempPath_; }
 
   // Flushes the file to disk and renames it to the final path; replaces an
-  // existing file only when `overwrite`. False with a message; the temporary
-  // file is then still removed by the destructor.
+  // existing file only when `overwrite` or ReplaceGranted(final path). False
+  // with a message; the temporary file is then still removed by the
+  // destructor.
+  //
+  // Replacing: the file already under the final name is not touched before
+  // this rename, and the rename swaps the name over in one step. So a run
+  // that fails (here or before), is ended by a signal or is killed at any
+  // point leaves the old file byte for byte as it was; afterwards the name
+  // holds the new piece whole. Only the name is replaced: a symbolic link
+  // there is replaced, not the file it points to.
   bool Commit(bool overwrite, std::string* error);
 
  private:

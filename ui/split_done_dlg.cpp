@@ -1,5 +1,10 @@
 #include "ui/split_done_dlg.h"
 
+#include <QLabel>
+
+#include "platform/codepage.h"
+#include "ui/words.h"
+
 #include "i18n/qt/translate.h"
 #include "platform/module.h"
 #include "platform/qt/shell.h"
@@ -14,6 +19,15 @@ CSplitDoneDlg::CSplitDoneDlg(std::string sourceName, std::string outputDir, QWid
 bool CSplitDoneDlg::OnInitDialog() {
   TranslateDialog(this, res::IDD_SPLIT_DONE);
   win::SetDlgItemText(this, 1035, m_strSourceName);
+  if (auto* result = qobject_cast<QLabel*>(GetDlgItem(1036))) {
+    // A long folder wraps anywhere rather than running off the dialog.
+    result->setWordWrap(true);
+    result->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QString text = QString::fromStdString(zantrel::ToUtf8(m_strResult));
+    text.replace('/', QStringLiteral("/\u200b"));
+    result->setText(text);
+    result->setToolTip(QString::fromStdString(zantrel::ToUtf8(m_strOutputDir)));
+  }
   return true;
 }
 
@@ -24,7 +38,13 @@ void CSplitDoneDlg::OnCommand(int id) {
 }
 
 void CSplitDoneDlg::OnViewOutput() {
-  OpenFolder(m_strOutputDir);
+  if (!OpenFolder(m_strOutputDir)) {
+    // Nothing opened: ending the program would leave the user with nothing
+    // at all. Say where the pieces are; the main window stays.
+    ShowMessageBox(words::NoFileManager(m_strOutputDir), words::MessageCaption());
+    OnOK();
+    return;
+  }
   OnOK();
   Quit();
 }
@@ -41,3 +61,6 @@ void CSplitDoneDlg::OnContinueSplit() {
 bool CSplitDoneDlg::OpenFolder(const std::string& folder) { return win::OpenWithDesktop(folder); }
 bool CSplitDoneDlg::StartProgram(const std::string& program) { return win::StartDetached(program); }
 void CSplitDoneDlg::Quit() { win::PostQuitMessage(0); }
+void CSplitDoneDlg::ShowMessageBox(const std::string& text, const std::string& caption) {
+  win::MessageBox(this, text, caption);
+}

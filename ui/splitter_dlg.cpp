@@ -72,7 +72,7 @@ CSplitterDlg::CSplitterDlg(int nSkin, QWidget* parent)
     : CDialogBase(res::MainDialog(), parent),
       m_model(zantrel::SplitModel::Callbacks{
           /*sourceChanged=*/{},
-          /*durationChanged=*/{},
+          /*durationChanged=*/[this] { OnDurationChanged(); },
           /*pointsChanged=*/[this] { ShowPoints(); },
           /*modeChanged=*/{},
           /*jobRunningChanged=*/[this](bool running) { EnableJobControls(running); },
@@ -221,7 +221,14 @@ void CSplitterDlg::ShowMessageBox(const std::string& text, const std::string& ca
 }
 
 bool CSplitterDlg::AskYesNo(const std::string& text, const std::string& caption) {
-  return win::AskYesNo(this, text, caption);
+  QMessageBox box(QMessageBox::Question, QString::fromStdString(zantrel::ToUtf8(caption)),
+                  QString::fromStdString(zantrel::ToUtf8(text)), QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(QMessageBox::No);
+  // Kept while open, so that news that settles the question can close it.
+  m_openQuestion = &box;
+  const int answer = box.exec();
+  m_openQuestion = nullptr;
+  return answer == QMessageBox::Yes;
 }
 
 void CSplitterDlg::ShowFailureReport(const std::string& summary,
@@ -238,8 +245,9 @@ std::string CSplitterDlg::PromptOutputFolder(const std::string& startDir) {
   return win::BrowseForFolder(this, startDir);
 }
 
-void CSplitterDlg::RunSplitDoneDialog() {
+void CSplitterDlg::RunSplitDoneDialog(const std::string& result) {
   CSplitDoneDlg done(m_model.Source().name, m_model.JobOutputFolder(), nullptr);
+  done.SetResult(result);
   // The new instance reads skin.ini as it starts: it must find this run's
   // choice there, not wait for this dialog's destruction.
   done.SetBeforeRestart([this] { SaveSkinChoice(); });

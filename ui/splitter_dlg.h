@@ -9,6 +9,8 @@
 #include <sys/types.h>
 
 #include <QIcon>
+#include <QMessageBox>
+#include <QPointer>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -96,9 +98,9 @@ class CSplitterDlg : public CDialogBase {
   // 1 while the preview plays the source itself, 0 for the placeholder.
   int PreviewLive() const { return m_bPreviewLive; }
 
-  // The source duration from the tool's probe, whole seconds; 0 (with the
-  // message) when none was found.
-  int ProbeDuration(const std::string& path);
+  // The tool's probe of a source: its duration, or why there is nothing to
+  // cut in it (then told at once in a message naming the file).
+  zantrel::ProbeResult ProbeSource(const std::string& path);
 
   // Where the dialog meets the desktop; virtual so tests can answer them.
   virtual void ShowMessageBox(const std::string& text, const std::string& caption);
@@ -109,7 +111,8 @@ class CSplitterDlg : public CDialogBase {
   // The choosers open in `startDir`.
   virtual std::optional<std::string> PromptSourceFile(const std::string& startDir);
   virtual std::string PromptOutputFolder(const std::string& startDir);
-  virtual void RunSplitDoneDialog();
+  // The completion dialog, telling `result` (what the job wrote where).
+  virtual void RunSplitDoneDialog(const std::string& result);
   virtual void RunAboutDialog();
   virtual bool OpenWithDesktop(const std::string& pathOrUrl);
   // Behind the split-point bar lies the slider's channel: the bar is shown
@@ -140,10 +143,14 @@ class CSplitterDlg : public CDialogBase {
  private:
   // The model's news, shown.
   void ShowPoints();
+  void OnDurationChanged();
+  // The thumb's label from the slider's place; `seek` also moves the preview.
+  void OnHScroll(bool seek);
   void OnJobEnded(const zantrel::JobEnd& end);
   void OnProgress(int overall);
   // Asks before replacing the pieces already there; false to start nothing.
-  bool ConfirmReplace(const zantrel::StartCheck& check);
+  // On Yes the check's job may replace them.
+  bool ConfirmReplace(zantrel::StartCheck& check);
   // Start and the controls that must not change while a job runs.
   void EnableJobControls(bool running);
   // The end of a job as the status and the report show it.
@@ -177,4 +184,8 @@ class CSplitterDlg : public CDialogBase {
   QIcon m_hIcon;
   CCopyDataReceiver* m_copyData = nullptr;
   bool m_bClosing = false;  // the window is going: the job's end shows nothing
+  // The "stop and quit?" question while it is open (the real one, a modal
+  // box: the job's end closes it).
+  bool m_bAskingToClose = false;
+  QPointer<QMessageBox> m_openQuestion;
 };

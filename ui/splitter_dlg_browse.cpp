@@ -2,6 +2,7 @@
 // one-shot timers, and slider moves.
 #include <QDir>
 #include <QLabel>
+#include <QProgressBar>
 #include <sys/stat.h>
 
 #include "engine/plan.h"
@@ -11,6 +12,7 @@
 #include "platform/qt/trackbar.h"
 #include "platform/qt/win_helpers.h"
 #include "ui/splitter_dlg.h"
+#include "ui/words.h"
 
 namespace {
 bool IsFolder(const std::string& path) {
@@ -52,11 +54,20 @@ void CSplitterDlg::SetSource(const std::string& path) {
     m_bPreviewLive = 1;
     m_pPlayer->LoadAndPlayVideo(path);
     m_pPlayer->PauseVideo();
+    // The slider keeps its place: the new preview goes there once loaded.
+    m_pPlayer->SetToPar(std::to_string(m_slider->value()));
     SetTimer(kTimerDuration, 500);
   } else {
     SetTimer(kTimerProbe, 100);
   }
   win::EnableWindow(GetDlgItem(1002), true);
+  // The last job's end is not this source's news. (A running job keeps its
+  // status; no browse reaches here then.)
+  if (!JobRunning()) {
+    win::ProgressSetPos(m_progress, 0);
+    m_progress->setTextVisible(false);
+    SetStatus(words::Ready());
+  }
 }
 
 void CSplitterDlg::OnBrowseOutput() {
@@ -66,26 +77,38 @@ void CSplitterDlg::OnBrowseOutput() {
 }
 
 void CSplitterDlg::OnTimer(int id) {
-  if (id == kTimerDuration) {
-    // Killed first: the player may wait a moment for the file to load.
-    KillTimer(kTimerDuration);
-    const std::string value = m_pPlayer->GetTotalTime();
-    m_model.SetDuration(win::AtoiText(value));
-    win::SetDlgItemText(this, 1003, zantrel::FormatTime(m_model.Source().durationSeconds));
-  } else if (id == kTimerProbe) {
-    // Killed first: the probe may run a while and must not tick again.
-    KillTimer(kTimerProbe);
+  // Every source is probed by the tool, which will cut it: the player only
+  // previews, and a file it shows (or cannot show) may still be nothing the
+  // tool can cut. Killed first: the probe may run a while and must not tick
+  // again.
+  if (id != kTimerDuration && id != kTimerProbe) return;
+  KillTimer(id);
+  if (id == kTimerProbe) {
     m_pPlayer->LoadAndPlayVideo(zantrel::GetModuleDir() + "default.flv");
     m_bPreviewLive = 0;
-    m_model.SetDuration(ProbeDuration(m_model.Source().path));
-    win::SetDlgItemText(this, 1003, zantrel::FormatTime(m_model.Source().durationSeconds));
   }
+  const zantrel::ProbeResult probe = ProbeSource(m_model.Source().path);
+  if (probe.verdict != zantrel::SourceVerdict::kVideo && m_bPreviewLive == 1) {
+    // Nothing to cut: the card says so rather than a black or half-played
+    // picture.
+    m_pPlayer->LoadAndPlayVideo(zantrel::GetModuleDir() + "default.flv");
+    m_bPreviewLive = 0;
+  }
+  m_model.SetProbeResult(probe);
 }
 
-void CSplitterDlg::OnHScroll() {
+void CSplitterDlg::OnDurationChanged() {
+  win::SetDlgItemText(this, 1003, zantrel::FormatTime(m_model.Source().durationSeconds));
+  // The thumb's label tells the time at the slider's place on this source.
+  OnHScroll(false);
+}
+
+void CSplitterDlg::OnHScroll() { OnHScroll(true); }
+
+void CSplitterDlg::OnHScroll(bool seek) {
   const int pos = m_slider->value();
   const double seconds = pos * static_cast<double>(m_model.Source().durationSeconds) * 0.01;
-  if (m_bPreviewLive == 1) m_pPlayer->SetToPar(std::to_string(pos));
+  if (seek && m_bPreviewLive == 1) m_pPlayer->SetToPar(std::to_string(pos));
   m_strPosText = zantrel::FormatTime(static_cast<int>(seconds));
   UpdateData(false);
   win::MoveWindow(m_posLabel, pos * 290 / 100 + 20, 380, 43, 20);

@@ -1,6 +1,8 @@
 // The main dialog on the desktop: sources named from outside (the command
 // line, a drop), the preview's play/pause toggle, accessible names and
 // tool tips.
+#include <sys/stat.h>
+
 #include <QAbstractButton>
 #include <QWidget>
 
@@ -29,9 +31,13 @@ void SetAccessibleName(QWidget* w, const std::string& name) {
 
 bool CSplitterDlg::OpenSourceFromOutside(const std::string& path) {
   // The file dialog lets only existing files through; a name from outside
-  // gets the same guard, with the message a source that cannot be read gets.
+  // gets the same guard, with a message that names it and says why.
   if (!zantrel::FileExists(path)) {
-    ShowMessageBox(words::SourceUnreadable(), words::MessageCaption());
+    struct stat st;
+    const bool there = ::stat(path.c_str(), &st) == 0;
+    ShowMessageBox(words::SourceProblem(path, there ? zantrel::SourceVerdict::kUnreadable
+                                                    : zantrel::SourceVerdict::kMissing),
+                   words::MessageCaption());
     return false;
   }
   SetSource(path);

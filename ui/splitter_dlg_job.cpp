@@ -25,7 +25,7 @@ void CSplitterDlg::OnStart() {
   m_model.SetOutputFolder(win::GetDlgItemText(this, 1014));
   m_model.SetBesideSource(win::IsDlgButtonChecked(this, 1021));
 
-  const zantrel::StartCheck check = m_model.CheckStart();
+  zantrel::StartCheck check = m_model.CheckStart();
   if (check.problem != zantrel::StartProblem::kNone) {
     const std::string text = words::StartRefusal(check);
     if (!text.empty()) ShowMessageBox(text, words::MessageCaption());
@@ -50,15 +50,12 @@ void CSplitterDlg::OnStart() {
   m_model.StartJob(check, ToolDir(), std::move(env), post);
 }
 
-bool CSplitterDlg::ConfirmReplace(const zantrel::StartCheck& check) {
+bool CSplitterDlg::ConfirmReplace(zantrel::StartCheck& check) {
   if (check.existing.empty()) return true;
   if (!AskYesNo(words::ReplaceQuestion(check.existing), words::MessageCaption())) return false;
-  std::string failed;
-  int err = 0;
-  if (!m_model.ReplaceExisting(check, &failed, &err)) {
-    ShowMessageBox(words::ReplaceFailed(failed, err), words::MessageCaption());
-    return false;
-  }
+  // Nothing is removed: each run renames its new piece over the old one
+  // only once it is whole, so a run that fails keeps the old piece.
+  check.job.replaceExisting = true;
   return true;
 }
 
@@ -88,7 +85,12 @@ void CSplitterDlg::OnStop() {
 
 void CSplitterDlg::OnCancel() {
   if (JobRunning()) {
-    if (!AskYesNo(words::CloseDuringJobQuestion(), words::MessageCaption())) return;
+    m_bAskingToClose = true;
+    const bool yes = AskYesNo(words::CloseDuringJobQuestion(), words::MessageCaption());
+    m_bAskingToClose = false;
+    // A job that ended while the question was open closed it: the window
+    // goes, as the user asked.
+    if (!yes && !m_bClosing) return;
     m_bClosing = true;
     m_model.Stop();
     // The tool removes its temporary file before the window goes; the wait

@@ -1,4 +1,4 @@
-// The main dialog: the source duration from the tool's probe form.
+// The main dialog: what the tool's probe makes of a chosen source.
 #include "engine/probe_run.h"
 #include "platform/module.h"
 #include "ui/splitter_dlg.h"
@@ -10,8 +10,10 @@ namespace {
 constexpr int kProbeTimeoutMs = 5000;
 }
 
-int CSplitterDlg::ProbeDuration(const std::string& path) {
-  const int seconds = zantrel::RunProbe(path, ToolDir(), kProbeTimeoutMs);
-  if (seconds == 0) ShowMessageBox(words::SourceUnreadable(), words::MessageCaption());
-  return seconds;
+zantrel::ProbeResult CSplitterDlg::ProbeSource(const std::string& path) {
+  const zantrel::ProbeResult probe = zantrel::ProbeSource(path, ToolDir(), kProbeTimeoutMs);
+  // Told at once, naming the file; Start refuses with the same words.
+  if (probe.verdict != zantrel::SourceVerdict::kVideo)
+    ShowMessageBox(words::SourceProblem(path, probe.verdict), words::MessageCaption());
+  return probe;
 }

@@ -31,6 +31,14 @@ void CSplitterDlg::OnPause() {
 }
 
 void CSplitterDlg::OnJobEnded(const zantrel::JobEnd& end) {
+  if (m_bAskingToClose) {
+    // The "stop and quit?" question is open and nothing is left to stop: it
+    // answers itself and the window closes as asked, with no second modal
+    // window over it.
+    m_bClosing = true;
+    if (m_openQuestion) m_openQuestion->done(QMessageBox::Yes);
+    return;
+  }
   if (m_bClosing) return;
   ReportJobEnd(end);
 }
@@ -59,5 +67,5 @@ void CSplitterDlg::ReportJobEnd(const zantrel::JobEnd& end) {
   if (s.empty > 0) m_progress->setTextVisible(true);
   win::ProgressSetPos(m_progress, 100);
   SetStatus(words::Done());
-  if (end.offerCompletion) RunSplitDoneDialog();
+  if (end.offerCompletion) RunSplitDoneDialog(words::DoneResult(end));
 }

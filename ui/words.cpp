@@ -18,6 +18,9 @@ std::string BaseName(const std::string& path) {
 }
 
 std::string Shown(const std::string& folder) { return folder.empty() ? std::string(".") : folder; }
+
+// A failed piece's line without what became of its old file.
+std::string PieceFailureReason(const zantrel::PieceFailure& f);
 }  // namespace
 
 std::string MessageCaption() { return "Tesmor提示"; }
@@ -31,16 +34,20 @@ std::string StartRefusal(const zantrel::StartCheck& c) {
       return std::string();
     case StartProblem::kNoSource:
       return "请选择要分割的文件！";
+    case StartProblem::kSourceMissing:
+      return SourceProblem(c.sourcePath, zantrel::SourceVerdict::kMissing);
+    case StartProblem::kSourceUnreadable:
+      return SourceProblem(c.sourcePath, zantrel::SourceVerdict::kUnreadable);
+    case StartProblem::kSourceNotUsable:
+      return SourceProblem(c.sourcePath, c.verdict);
     case StartProblem::kDurationUnknown:
       return "无法得知源文件的时长，请通过“浏览”重新添加文件，等时长显示后再开始分割！";
     case StartProblem::kPlanInvalid:
       return PlanError(c.plan);
     case StartProblem::kNoOutputFolder:
       return "请选择文件的保存位置！";
-    case StartProblem::kFolderNotCreated:
-      return "无法创建输出文件夹：\n" + Shown(c.folder) + "\n请选择其他保存位置！";
-    case StartProblem::kFolderNotWritable:
-      return "无法写入输出文件夹（" + ErrnoWords(c.errnoValue) + "）：\n" + Shown(c.folder) + "\n请选择其他保存位置！";
+    case StartProblem::kFolderUnusable:
+      return FolderUnusable(c.folderCheck, c.folder);
   }
   return std::string();
 }
@@ -60,22 +67,60 @@ std::string PlanError(const zantrel::SplitPlan& plan) {
   return std::string();
 }
 
-std::string ErrnoWords(int err) {
-  switch (err) {
-    case EACCES:
-    case EPERM:
-      return "没有写入权限";
-    case EROFS:
-      return "磁盘是只读的";
-    case ENOSPC:
-    case EDQUOT:
-      return "磁盘空间不足";
-    case ENOENT:
-    case ENOTDIR:
-      return "文件夹不存在";
-    default:
-      return std::strerror(err);
+std::string FolderUnusable(const zantrel::FolderCheck& check, const std::string& folder) {
+  using zantrel::FolderProblem;
+  // The place it failed, when that is a folder on the way and not the
+  // output folder itself.
+  std::string at = check.at;
+  while (at.size() > 1 && at.back() == zantrel::kPathSep) at.pop_back();
+  std::string self = Shown(folder);
+  while (self.size() > 1 && self.back() == zantrel::kPathSep) self.pop_back();
+  const std::string where = at.empty() || at == self ? std::string() : "：" + check.at;
+  const std::string tail = "）：\n" + Shown(folder) + "\n请选择其他保存位置！";
+  switch (check.problem) {
+    case FolderProblem::kNone:
+      return std::string();
+    case FolderProblem::kMissing:
+      return "无法使用输出文件夹（文件夹不存在" + where + tail;
+    case FolderProblem::kCannotCreate: {
+      std::string why;
+      switch (check.errnoValue) {
+        case EACCES:
+        case EPERM:
+          why = "没有权限";
+          break;
+        case EROFS:
+          why = "磁盘是只读的";
+          break;
+        case ENOSPC:
+        case EDQUOT:
+          why = "磁盘空间不足";
+          break;
+        case ENOENT:
+          why = "上级文件夹不能存放文件";
+          break;
+        case ENAMETOOLONG:
+          why = "路径太长";
+          break;
+        default:
+          why = std::strerror(check.errnoValue);
+      }
+      return "无法创建输出文件夹（" + why + where + tail;
+    }
+    case FolderProblem::kNotFolder:
+      return "无法使用输出文件夹（不是文件夹" + where + tail;
+    case FolderProblem::kNoPermission:
+      return "无法写入输出文件夹（没有写入权限" + where + tail;
+    case FolderProblem::kReadOnly:
+      return "无法写入输出文件夹（磁盘是只读的" + tail;
+    case FolderProblem::kNoSpace:
+      return "无法写入输出文件夹（磁盘空间不足" + tail;
+    case FolderProblem::kTakesNoFiles:
+      return "无法写入输出文件夹（此文件夹不能存放文件" + tail;
+    case FolderProblem::kOther:
+      break;
   }
+  return "无法写入输出文件夹（" + std::string(std::strerror(check.errnoValue)) + where + tail;
 }
 
 std::string ReplaceQuestion(const std::vector<std::string>& existing) {
@@ -85,14 +130,42 @@ std::string ReplaceQuestion(const std::vector<std::string>& existing) {
   return "输出文件夹中已有同名的文件：" + names + "\n\n是否替换这些文件？";
 }
 
-std::string ReplaceFailed(const std::string& path, int err) {
-  return "无法替换已有的文件：\n" + path + "：" + (err == EISDIR ? std::string("这是一个文件夹") : ErrnoWords(err));
-}
 
 std::string CloseDuringJobQuestion() { return "正在分割视频。确定要停止分割并退出吗？\n已完成的片段会保留。"; }
-std::string SourceUnreadable() { return "文件读取失败，请重新添加文件!"; }
-std::string NoBrowser(const std::string& page) { return "无法打开主页：没有可用的浏览器。\n主页文件位于：\n" + page; }
+std::string SourceProblem(const std::string& path, zantrel::SourceVerdict verdict) {
+  using zantrel::SourceVerdict;
+  std::string why;
+  switch (verdict) {
+    case SourceVerdict::kVideo:
+      return std::string();
+    case SourceVerdict::kMissing:
+      why = "文件不存在";
+      break;
+    case SourceVerdict::kUnreadable:
+      why = "无法读取文件";
+      break;
+    case SourceVerdict::kNotVideo:
+      why = "不是视频文件";
+      break;
+    case SourceVerdict::kNoPictureNoSound:
+      why = "文件中没有画面和声音";
+      break;
+    case SourceVerdict::kNoDuration:
+      why = "无法得知视频的时长";
+      break;
+    case SourceVerdict::kToolMissing:
+      why = "找不到分割工具 ZantrelCore，或无法启动它";
+      break;
+  }
+  return "文件读取失败（" + why + "）：\n" + path + "\n请重新添加文件!";
+}
 
+std::string NoBrowser(const std::string& page) { return "无法打开主页：没有可用的浏览器。\n主页文件位于：\n" + page; }
+std::string NoFileManager(const std::string& folder) {
+  return "无法打开输出文件夹：没有可用的文件管理器。\n分割好的视频位于：\n" + folder;
+}
+
+std::string Ready() { return "准备就绪"; }
 std::string Progress(int percent) { return "完成 " + std::to_string(percent) + "%"; }
 std::string Paused() { return "暂停分割"; }
 std::string Stopping() { return "正在停止"; }
@@ -107,10 +180,28 @@ std::string JobCounts(const zantrel::JobSummary& s) {
 
 std::string FailureSummary(const zantrel::JobSummary& s) {
   return "共 " + std::to_string(s.pieces) + " 段，其中 " + std::to_string(s.failed) + " 段分割失败；已写入的 " +
-         std::to_string(s.written) + " 段已保留。";
+         std::to_string(s.written) + " 段已保留。" +
+         (s.oldKept > 0 ? "有 " + std::to_string(s.oldKept) + " 段仍是之前的文件，没有被替换。" : std::string());
 }
 
 std::string PieceFailure(const zantrel::PieceFailure& f) {
+  const std::string line = PieceFailureReason(f);
+  if (line.empty() || f.file != zantrel::PieceFile::kOld) return line;
+  return line + "；之前的文件仍保留，未被替换";
+}
+
+std::string DoneResult(const zantrel::JobEnd& end) {
+  std::string text = "已写入 " + std::to_string(end.summary.written) + " 段，保存在：\n" + Shown(end.folder);
+  if (!end.emptySegments.empty()) {
+    std::string which;
+    for (const int k : end.emptySegments) which += (which.empty() ? "第" : "、第") + std::to_string(k) + "段";
+    text += "\n" + which + "长度为 0，没有生成文件";
+  }
+  return text;
+}
+
+namespace {
+std::string PieceFailureReason(const zantrel::PieceFailure& f) {
   using zantrel::FailureReason;
   const std::string head = "第" + std::to_string(f.segment) + "段：";
   switch (f.reason) {
@@ -148,6 +239,7 @@ std::string PieceFailure(const zantrel::PieceFailure& f) {
   }
   return head + "分割出错（" + detail + "）";
 }
+}  // namespace
 
 std::string PlayingPosition() { return " 播放位置"; }
 

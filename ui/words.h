@@ -18,16 +18,19 @@ std::string SourceFilter();  // the source chooser's filter
 // Start refused (kJobRunning says nothing: "" ).
 std::string StartRefusal(const zantrel::StartCheck& check);
 std::string PlanError(const zantrel::SplitPlan& plan);
-// An errno met by a folder check or a removal.
-std::string ErrnoWords(int err);
+// Why the output folder `folder` cannot take the pieces.
+std::string FolderUnusable(const zantrel::FolderCheck& check, const std::string& folder);
 // The question before replacing `existing` (full paths).
 std::string ReplaceQuestion(const std::vector<std::string>& existing);
-std::string ReplaceFailed(const std::string& path, int err);
 std::string CloseDuringJobQuestion();
-std::string SourceUnreadable();
+// A source that cannot be cut, named by its path, and why.
+std::string SourceProblem(const std::string& path, zantrel::SourceVerdict verdict);
 std::string NoBrowser(const std::string& page);
+// 查看分割视频 found no file manager for the output folder.
+std::string NoFileManager(const std::string& folder);
 
 // The status label and the bar.
+std::string Ready();
 std::string Progress(int percent);
 std::string Paused();
 std::string Stopping();
@@ -36,9 +39,14 @@ std::string Failed();
 std::string Done();
 std::string JobCounts(const zantrel::JobSummary& s);
 
-// The failure report: its summary and one line per failed piece.
+// The failure report: its summary and one line per failed piece (saying
+// when the piece's old file from an earlier run is still there).
 std::string FailureSummary(const zantrel::JobSummary& s);
 std::string PieceFailure(const zantrel::PieceFailure& f);
+
+// The completion dialog's account of the job: how many pieces went into
+// which folder, and which came out empty.
+std::string DoneResult(const zantrel::JobEnd& end);
 
 // The slider's accessible name, after the preview's.
 std::string PlayingPosition();

@@ -636,9 +636,9 @@ TEST(PieceOutcome, SurroundingsAndSignals) {
 }
 
 // ---------------------------------------------------------------------------
-// Start's checks: existing names, removal, a folder that can be written
+// Start's checks: existing names
 
-TEST(JobOutputs, ExistingNamesAreFoundAndRemovedExactly) {
+TEST(JobOutputs, ExistingNamesAreFoundExactly) {
   TempDir dir;
   SplitJob job;
   job.outputBase = dir / "clip.mp4";
@@ -653,33 +653,4 @@ TEST(JobOutputs, ExistingNamesAreFoundAndRemovedExactly) {
   zantrel_test::WriteFile(dir / "clip.mp4", "the source");
   const auto existing = ExistingOutputNames(job);
   EXPECT_EQ(existing, std::vector<std::string>{dir / "clip[2].mp4"});
-  std::string failed;
-  int err = 0;
-  EXPECT_TRUE(RemoveFiles(existing, &failed, &err)) << failed;
-  EXPECT_FALSE(fs::exists(dir / "clip[2].mp4"));
-  EXPECT_TRUE(fs::exists(dir / "clip[4].mp4"));
-  EXPECT_TRUE(fs::exists(dir / "clip.mp4"));
-  EXPECT_TRUE(RemoveFiles(existing, &failed, &err));  // already gone counts as removed
-
-  fs::create_directory(dir / "clip[3].mp4");  // a folder in the way is reported, not removed
-  EXPECT_FALSE(RemoveFiles({dir / "clip[3].mp4"}, &failed, &err));
-  EXPECT_EQ(failed, dir / "clip[3].mp4");
-  EXPECT_EQ(err, EISDIR);
-  EXPECT_TRUE(fs::is_directory(dir / "clip[3].mp4"));
-}
-
-TEST(JobOutputs, FolderWritableCheckLeavesNothing) {
-  TempDir dir;
-  int err = 0;
-  EXPECT_TRUE(CheckFolderWritable(dir.path() + "/", &err)) << err;
-  EXPECT_TRUE(fs::is_empty(dir.path()));
-  zantrel_test::WriteFile(dir / "plain", "x");
-  EXPECT_FALSE(CheckFolderWritable(dir / "plain", &err));
-  EXPECT_EQ(err, ENOTDIR);
-  if (::geteuid() != 0) {
-    fs::create_directory(dir / "ro");
-    ::chmod((dir / "ro").c_str(), 0500);
-    EXPECT_FALSE(CheckFolderWritable(dir / "ro", &err));
-    EXPECT_EQ(err, EACCES);
-  }
 }

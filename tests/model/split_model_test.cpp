@@ -83,8 +83,9 @@ TEST(SplitModel, SourceDurationPointsAndPlan) {
   EXPECT_FALSE(c.model.AddPointAtPosition(25, "again"));  // one point per slider position
   EXPECT_TRUE(c.model.AddPointAtTime(20 * kS + 500000, "0:00:20.5"));
   EXPECT_FALSE(c.model.AddPointAtTime(20 * kS + 500000, "again"));
-  EXPECT_EQ(Texts(c.model.Points()), (std::vector<std::string>{"0:00:00", "0:00:20.5", "0:00:36"}));
-  EXPECT_EQ(Texts(c.model.PointsInAddOrder()), (std::vector<std::string>{"0:00:00", "0:00:36", "0:00:20.5"}));
+  // The point added before the duration tells its time once it is known.
+  EXPECT_EQ(Texts(c.model.Points()), (std::vector<std::string>{"0:00:15", "0:00:20.5", "0:00:36"}));
+  EXPECT_EQ(Texts(c.model.PointsInAddOrder()), (std::vector<std::string>{"0:00:15", "0:00:36", "0:00:20.5"}));
 
   SplitPlan plan = c.model.Plan();
   ASSERT_TRUE(plan.valid);
@@ -124,8 +125,50 @@ TEST(SplitModel, SourceDurationPointsAndPlan) {
   c.model.SetBesideSource(true);
   EXPECT_EQ(c.model.PlannedPieces()[0].outputPath, "/v/other[1].flv");
   EXPECT_EQ(c.events, (std::vector<std::string>{"source", "source", "points", "duration", "points", "points",
-                                                "points", "points", "points", "points", "source", "duration",
-                                                "mode"}));
+                                                "points", "points", "points", "points", "points", "source",
+                                                "duration", "points", "mode"}));
+}
+
+// A point placed on the slider keeps its place when the duration changes;
+// its text tells its time on the new source.
+TEST(SplitModel, PointTextsFollowTheDuration) {
+  Client c;
+  c.model.SetSource("/v/long.mp4");
+  c.model.SetDuration(17);
+  ASSERT_TRUE(c.model.AddPointAtPosition(36, "0:00:06"));
+  c.model.SetSource("/v/short.mp4");
+  c.events.clear();
+  c.model.SetProbeResult({SourceVerdict::kVideo, 3});
+  EXPECT_EQ(Texts(c.model.Points()), std::vector<std::string>{"0:00:01"});
+  EXPECT_EQ(c.model.Points()[0].position, 36);
+  EXPECT_EQ(c.events, (std::vector<std::string>{"duration", "points"}));
+  // Nothing to cut in the next one: its duration is 0, the point stays.
+  c.model.SetSource("/v/notes.mp4");
+  c.model.SetProbeResult({SourceVerdict::kNotVideo, 0});
+  EXPECT_EQ(c.model.Source().durationSeconds, 0);
+  EXPECT_EQ(c.model.Source().verdict, SourceVerdict::kNotVideo);
+  EXPECT_EQ(c.model.Points().size(), 1u);
+}
+
+// Start looks at the source before anything else: gone, or nothing to cut.
+TEST(SplitModel, StartRefusesASourceGoneOrNoVideoFirst) {
+  TempDir dir;
+  Client c;
+  const std::string source = Put(dir / "clip.mp4");
+  c.model.SetSource(source);
+  c.model.SetProbeResult({SourceVerdict::kNotVideo, 0});
+  StartCheck check = c.model.CheckStart();
+  EXPECT_EQ(check.problem, StartProblem::kSourceNotUsable);
+  EXPECT_EQ(check.verdict, SourceVerdict::kNotVideo);
+  EXPECT_EQ(check.sourcePath, source);
+  c.model.SetProbeResult({SourceVerdict::kVideo, 60});
+  c.model.SetOutputFolder(dir / "out");
+  Put(dir / "out/clip[1].mp4");
+  std::filesystem::remove(source);
+  check = c.model.CheckStart();
+  EXPECT_EQ(check.problem, StartProblem::kSourceMissing);
+  EXPECT_EQ(check.sourcePath, source);
+  EXPECT_TRUE(check.existing.empty());  // nothing asked about
 }
 
 // Start's refusals, in the order the window shows them; only a check that
@@ -140,7 +183,7 @@ TEST(SplitModel, StartRefusals) {
   c.model.SetDuration(0);
   EXPECT_EQ(c.model.CheckStart().problem, StartProblem::kDurationUnknown);  // none found
   c.model.SetDuration(60);
-  c.model.SetTypedSource(dir / "typed.mp4");
+  c.model.SetTypedSource(Put(dir / "typed.mp4"));
   EXPECT_EQ(c.model.CheckStart().problem, StartProblem::kDurationUnknown);  // typed over
   c.model.SetTypedSource(source);
 
@@ -155,7 +198,10 @@ TEST(SplitModel, StartRefusals) {
 
   zantrel_test::WriteFile(dir / "file", "in the way");
   c.model.SetOutputFolder(dir / "file/out");
-  EXPECT_EQ(c.model.CheckStart().problem, StartProblem::kFolderNotCreated);
+  check = c.model.CheckStart();
+  EXPECT_EQ(check.problem, StartProblem::kFolderUnusable);
+  EXPECT_EQ(check.folderCheck.problem, FolderProblem::kNotFolder);
+  EXPECT_EQ(check.folderCheck.at, dir / "file");
 
   c.model.SetOutputFolder(out);
   Put(dir / "out/sub/clip[2].mp4");
@@ -165,10 +211,7 @@ TEST(SplitModel, StartRefusals) {
   EXPECT_EQ(check.job.outputBase, out + "/clip.mp4");
   EXPECT_EQ(check.job.boundaries, (std::vector<std::int32_t>{20, 40}));
   EXPECT_EQ(check.existing, std::vector<std::string>{out + "/clip[2].mp4"});
-  std::string failed;
-  int err = 0;
-  EXPECT_TRUE(c.model.ReplaceExisting(check, &failed, &err));
-  EXPECT_FALSE(std::filesystem::exists(out + "/clip[2].mp4"));
+  EXPECT_FALSE(check.job.replaceExisting);  // only the user's Yes allows it
 
   c.model.SetBesideSource(true);
   EXPECT_EQ(c.model.CheckStart().folder, dir.path() + "/");

@@ -245,7 +245,7 @@ TEST(ExitCodes, EachRefusalHasItsCode) {
   };
   const Case cases[] = {
       {dir.File("missing.mp4"), 0, 1, kExitSourceUnreadable},
-      {dir.File("text.mp4"), 0, 1, kExitSourceUnreadable},
+      {dir.File("text.mp4"), 0, 1, kExitUnknownFormat},
       {clip.path, 1, 0, kExitEmpty},
       {clip.path, 1, 1, kExitWritten},
   };

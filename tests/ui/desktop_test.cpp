@@ -111,11 +111,11 @@ TEST(Desktop, SourceFromOutsideIsChosenAsABrowseWouldChooseIt) {
   EXPECT_TRUE(d.messages.empty());
 
   // A name that is no readable file is refused with the read-failure
-  // message; the chosen source stays.
+  // message, naming it and why; the chosen source stays.
   EXPECT_FALSE(d.OpenSourceFromOutside(c.dir + "/missing.flv"));
   EXPECT_FALSE(d.OpenSourceFromOutside(c.dir));
   ASSERT_EQ(d.messages.size(), 2u);
-  EXPECT_EQ(d.messages[0], "Tesmor提示|文件读取失败，请重新添加文件!");
+  EXPECT_EQ(d.messages[0], "Tesmor提示|文件读取失败（文件不存在）：\n" + c.dir + "/missing.flv\n请重新添加文件!");
   EXPECT_EQ(d.Model().Source().path, c.avi);
   EXPECT_FALSE(d.IsTimerRunning(kTimerDuration) || d.IsTimerRunning(kTimerProbe));
 }

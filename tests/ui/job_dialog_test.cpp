@@ -144,8 +144,9 @@ TEST(JobDialog, NoRunStartsWhenTheOutputFolderCannotBeMadeOrWritten) {
   win::SetDlgItemText(&d, 1014, dir.File("plainfile/sub"));
   d.OnCommand(1016);
   ASSERT_EQ(d.messages.size(), 1u);
-  EXPECT_NE(d.messages[0].find("无法创建输出文件夹"), std::string::npos) << d.messages[0];
-  EXPECT_NE(d.messages[0].find(dir.File("plainfile/sub/")), std::string::npos) << d.messages[0];
+  // Said why: what is in the way.
+  EXPECT_EQ(d.messages[0], "Tesmor提示|无法使用输出文件夹（不是文件夹：" + dir.File("plainfile") + "）：\n" +
+                               dir.File("plainfile/sub/") + "\n请选择其他保存位置！");
   EXPECT_EQ(d.Model().Job(), nullptr);
   EXPECT_FALSE(d.JobRunning());
   EXPECT_TRUE(d.GetDlgItem(1016)->isEnabled());
@@ -195,6 +196,7 @@ TEST(JobDialog, StartIsRefusedWhileTheDurationIsUnknown) {
 
 TEST(JobDialog, MorePartsThanSecondsAreRefusedBeforeAnyFolderIsMade) {
   TempDir dir;
+  std::ofstream(dir.File("clip.mp4")) << "a source Start can read";
   TestDlg d;
   win::SetDlgItemText(&d, 1000, dir.File("clip.mp4"));
   d.Model().SetDuration(4);
@@ -299,7 +301,7 @@ TEST(JobDialog, ProbeGivesTheDurationOfSourcesThePlayerDoesNotPreview) {
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerProbe); }, 20000));
   EXPECT_EQ(d.Model().Source().durationSeconds, 0);
   ASSERT_EQ(d.messages.size(), 1u);
-  EXPECT_EQ(d.messages[0], "Tesmor提示|文件读取失败，请重新添加文件!");
+  EXPECT_EQ(d.messages[0], "Tesmor提示|文件读取失败（不是视频文件）：\n" + dir.File("text.avi") + "\n请重新添加文件!");
 }
 
 TEST(JobDialog, ClosingTheDialogMidJobNeitherHangsNorCrashes) {

@@ -90,7 +90,7 @@ TEST(PlanWiring, PointsAtTheEndsGiveEmptyEndSegments) {
 }
 
 // A point goes with its own line, whatever the duration has become since
-// it was added (its text is the one it was added with).
+// it was added (its text follows the duration).
 TEST(PlanWiring, DeleteAfterTheDurationChangedTakesThePointsOwnLine) {
   TestDlg d;
   d.Model().SetDuration(100);
@@ -101,7 +101,7 @@ TEST(PlanWiring, DeleteAfterTheDurationChangedTakesThePointsOwnLine) {
   d.OnCommand(1005);
   EXPECT_EQ(Ticks(d), (std::vector<int>{80}));
   EXPECT_EQ(d.pointBar()->Points(), (std::vector<int>{80}));
-  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:01:20"}));
+  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:00:40"}));  // 80 % of 50 s
 }
 
 TEST(PlanWiring, StartRefusesEqualTimeWithoutSeconds) {
@@ -116,22 +116,22 @@ TEST(PlanWiring, StartRefusesEqualTimeWithoutSeconds) {
   EXPECT_EQ(d.Model().Job(), nullptr);
 }
 
-// Two lines with the same text, one point within reach: only that point's
-// line goes.
+// Two points that once had the same text, one within reach: only that
+// point's line goes.
 TEST(PlanWiring, DeleteTakesOnlyThePointsOwnLineAmongEqualTexts) {
   TestDlg d;
   d.Model().SetDuration(100);
   AddAt(d, 10);  // 0:00:10
   d.Model().SetDuration(200);
-  AddAt(d, 5);  // 0:00:10 as well
+  AddAt(d, 5);  // 0:00:10, as the first one read when it was added
   AddAt(d, 50);
-  ASSERT_EQ(Lines(d), (std::vector<std::string>{"0:00:10", "0:00:10", "0:01:40"}));
+  ASSERT_EQ(Lines(d), (std::vector<std::string>{"0:00:20", "0:00:10", "0:01:40"}));
   d.Model().SetDuration(100);
   d.slider()->setValue(14);  // reaches 10, not 5
   d.OnCommand(1005);
   EXPECT_EQ(Ticks(d), (std::vector<int>{5, 50}));
   EXPECT_EQ(d.pointBar()->Points(), (std::vector<int>{5, 50}));
-  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:00:10", "0:01:40"}));
+  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:00:05", "0:00:50"}));
 }
 
 TEST(PlanWiring, TheEditsReachThePlanLikeGetDlgItemInt) {

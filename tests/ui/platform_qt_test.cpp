@@ -197,7 +197,7 @@ TEST(SplitDoneDialog, ShowsTheSourceAndBothButtonsEndTheProgram) {
   {
     DoneDlg d;
     EXPECT_EQ(win::GetDlgItemText(&d, 1035), "片段.flv");
-    EXPECT_EQ(d.size(), QSize(dlg::DluToPxX(167), dlg::DluToPxY(91)));
+    EXPECT_EQ(d.size(), QSize(dlg::DluToPxX(167), dlg::DluToPxY(117)));
     QTimer::singleShot(0, &d, [&] { qobject_cast<QAbstractButton*>(d.GetDlgItem(1001))->click(); });
     EXPECT_EQ(d.exec(), IDOK);
     EXPECT_EQ(d.calls, (std::vector<std::string>{"open /srv/out/ shown", "quit"}));

@@ -21,6 +21,7 @@
 #include "tests/ui/test_dialog.h"
 #include "ui/about_dlg.h"
 #include "ui/split_done_dlg.h"
+#include "ui/words.h"
 #include "ui/split_point_bar.h"
 
 namespace fs = std::filesystem;
@@ -86,6 +87,7 @@ TEST(Screenshots, DISABLED_JobRunningPausedAndDone) {
   TestDlg::PumpUntil([&] { return d.Model().Job()->Finished() && d.progress()->value() == 100; }, 120000);
   Save(d, "job-done.png");
   CSplitDoneDlg done(d.Model().Source().name, d.Model().JobOutputFolder(), nullptr);
+  if (d.Model().LastEnd()) done.SetResult(words::DoneResult(*d.Model().LastEnd()));
   done.Create();
   Save(done, "split-done-dialog.png");
 }

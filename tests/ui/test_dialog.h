@@ -32,6 +32,7 @@ class TestDlg : public CSplitterDlg {
   }
   bool AskYesNo(const std::string& text, const std::string& caption) override {
     questions.push_back(caption + "|" + text);
+    if (realQuestions) return CSplitterDlg::AskYesNo(text, caption);
     if (answers.empty()) return false;
     const bool yes = answers.front();
     answers.pop_front();
@@ -54,7 +55,10 @@ class TestDlg : public CSplitterDlg {
     folders.pop_front();
     return f;
   }
-  void RunSplitDoneDialog() override { ++doneDialogs; }
+  void RunSplitDoneDialog(const std::string& result) override {
+    ++doneDialogs;
+    doneResults.push_back(result);
+  }
   void RunAboutDialog() override { ++aboutBoxes; }
   bool OpenWithDesktop(const std::string& what) override {
     opened.push_back(what);
@@ -96,6 +100,7 @@ class TestDlg : public CSplitterDlg {
 
   std::deque<std::string> files, folders;
   std::deque<bool> answers;  // to AskYesNo, in order; No when none is left
+  bool realQuestions = false;  // AskYesNo shows the real modal box instead
   std::vector<std::string> messages, opened, questions, startDirs;
   struct Report {
     std::string summary;
@@ -103,6 +108,7 @@ class TestDlg : public CSplitterDlg {
   };
   std::vector<Report> reports;
   int doneDialogs = 0, aboutBoxes = 0;
+  std::vector<std::string> doneResults;  // what each completion dialog would tell
   std::string toolDir;
   bool openWorks = true;  // whether the desktop takes what is opened
   std::map<int, int> timerTicks;

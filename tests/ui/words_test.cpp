@@ -58,13 +58,19 @@ TEST(Words, StartRefusals) {
   EXPECT_EQ(words::StartRefusal(c), "分割段数（61）超过了视频的秒数（60），每段至少要有一秒，请减少段数！");
   c.plan.error = PlanError::kNoSecondsPerPart;
   EXPECT_EQ(words::StartRefusal(c), "每段秒数必须大于0，请重新输入！");
-  c.problem = StartProblem::kFolderNotWritable;
+  // Why a folder cannot be used, naming the folder on the way that failed.
+  c.problem = StartProblem::kFolderUnusable;
   c.folder = "/o/";
-  c.errnoValue = EROFS;
+  c.folderCheck = {FolderProblem::kReadOnly, EROFS, "/o"};
   EXPECT_EQ(words::StartRefusal(c), "无法写入输出文件夹（磁盘是只读的）：\n/o/\n请选择其他保存位置！");
-  c.problem = StartProblem::kFolderNotCreated;
+  c.folderCheck = {FolderProblem::kTakesNoFiles, ENOENT, "/o"};
+  EXPECT_EQ(words::StartRefusal(c), "无法写入输出文件夹（此文件夹不能存放文件）：\n/o/\n请选择其他保存位置！");
+  c.folder = "/srv/a/o/";
+  c.folderCheck = {FolderProblem::kCannotCreate, EACCES, "/srv/a"};
+  EXPECT_EQ(words::StartRefusal(c), "无法创建输出文件夹（没有权限：/srv/a）：\n/srv/a/o/\n请选择其他保存位置！");
+  c.folderCheck = {FolderProblem::kNotFolder, ENOTDIR, "/srv/a"};
+  EXPECT_EQ(words::StartRefusal(c), "无法使用输出文件夹（不是文件夹：/srv/a）：\n/srv/a/o/\n请选择其他保存位置！");
   c.folder = "";
-  EXPECT_EQ(words::StartRefusal(c), "无法创建输出文件夹：\n.\n请选择其他保存位置！");
-  EXPECT_EQ(words::ReplaceFailed("/o/a[1].mp4", EISDIR), "无法替换已有的文件：\n/o/a[1].mp4：这是一个文件夹");
-  EXPECT_EQ(words::ReplaceFailed("/o/a[1].mp4", EACCES), "无法替换已有的文件：\n/o/a[1].mp4：没有写入权限");
+  c.folderCheck = {FolderProblem::kNoPermission, EACCES, "."};
+  EXPECT_EQ(words::StartRefusal(c), "无法写入输出文件夹（没有写入权限）：\n.\n请选择其他保存位置！");
 }
