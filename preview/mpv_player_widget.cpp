@@ -109,6 +109,12 @@ void MpvPlayerWidget::InitMpv() {
   // while an exact seek decodes its way to the target.
   mpv_set_option_string(h, "vd-lavc-threads", "2");
   mpv_set_option_string(h, "hr-seek-framedrop", "yes");
+  // FLV (and other containers indexed by decode time) seek to the key frame
+  // whose decode time is before the target, though B-frames may show it
+  // after the target: an exact seek then lands on that key frame, a few
+  // frames late. Asking the demuxer for a point 0.5 s earlier covers the
+  // reordering delay of any common stream, at ~0.5 s more decoding per seek.
+  mpv_set_option_string(h, "hr-seek-demuxer-offset", "0.5");
   if (const char* ao = std::getenv("ZANTREL_AO"); ao && *ao) mpv_set_option_string(h, "ao", ao);
   if (mpv_initialize(h) < 0) return;
 
@@ -302,8 +308,11 @@ void MpvPlayerWidget::RunQueuedStep() {
       m_queuedSteps = 0;
       return;
     }
+    double from = -1;
+    mpv_get_property(m_mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &from);
     const char* cmd[] = {"frame-step", nullptr};
     IssueMove(OpKind::Step, cmd, true);
+    m_op.from = from;
   } else {
     ++m_queuedSteps;
     // A back step decodes from the key frame to the frame before this one;
@@ -344,8 +353,9 @@ void MpvPlayerWidget::Settle(bool landed) {
     m_queuedSteps = 0;
     return;
   }
+  // mpv has drawn the frame and finished the seek: it answers at once.
   double t = 0;
-  if (m_mpv && mpv_get_property(m_mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &t) >= 0) {
+  if (m_mpv && m_mpvStartKnown && mpv_get_property(m_mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &t) >= 0) {
     m_landedAt = t;
     emit seekSettled(ToFileUs(t));
   }
@@ -363,13 +373,6 @@ std::int64_t MpvPlayerWidget::OriginUs() {
     m_originUs = m_origin.valid() ? m_origin.get() : 0;
     m_originKnown = true;
   }
-  if (!m_mpvStartKnown && CanMove()) {
-    // What mpv took off its times (0 for MP4, which it leaves as stored).
-    double start = 0;
-    if (mpv_get_property(m_mpv.get(), "demuxer-start-time", MPV_FORMAT_DOUBLE, &start) < 0) start = 0;
-    m_mpvStart = start;
-    m_mpvStartKnown = true;
-  }
   return m_originUs;
 }
 
@@ -386,8 +389,11 @@ double MpvPlayerWidget::ToMpvSeconds(std::int64_t us) {
 }
 
 std::int64_t MpvPlayerWidget::PositionUs() {
+  // mpv's start arrives in reply to FILE_LOADED, within moments.
+  for (int i = 0; i < 200 && CanMove() && !m_mpvStartKnown; ++i) WaitEvents(0.005);
   double t = 0;
-  if (!CanMove() || mpv_get_property(m_mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &t) < 0)
+  if (!CanMove() || !m_mpvStartKnown ||
+      mpv_get_property(m_mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &t) < 0)
     return kNoTime;
   return ToFileUs(t);
 }
@@ -441,10 +447,16 @@ void MpvPlayerWidget::HandleEvent(const mpv_event& ev) {
     case MPV_EVENT_COMMAND_REPLY:
       if (ev.reply_userdata & kMoveTag) {
         if (m_op.pending && (ev.reply_userdata & ~kMoveTag) == m_op.seq) {
-          if (ev.error < 0)
+          if (ev.error < 0) {
             Settle(false);
-          else
-            m_op.replied = true;
+            break;
+          }
+          m_op.replied = true;
+          // mpv may hand out a step's change of position before the reply.
+          double t = -1;
+          if (m_op.kind == OpKind::Step &&
+              mpv_get_property(m_mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &t) >= 0 && t != m_op.from)
+            Settle(true);
         }
         break;
       }
@@ -484,6 +496,9 @@ void MpvPlayerWidget::HandleEvent(const mpv_event& ev) {
       if (m_loadState == LoadState::Loading && m_entryStarted) {
         m_loadState = LoadState::Loaded;
         mpv_get_property_async(m_mpv.get(), m_loadSeq, "duration", MPV_FORMAT_DOUBLE);
+        // Not read synchronously: mpv's core may be waiting for us to draw
+        // the file's first frame.
+        mpv_get_property_async(m_mpv.get(), m_loadSeq, "demuxer-start-time", MPV_FORMAT_DOUBLE);
         if (m_pendingSeek >= 0) SeekPercent(m_pendingSeek);
         if (m_pendingSeekUs >= 0) SeekTo(m_pendingSeekUs, m_pendingSeekKind);
         m_pendingSeek = -1;
@@ -492,9 +507,15 @@ void MpvPlayerWidget::HandleEvent(const mpv_event& ev) {
       break;
     case MPV_EVENT_GET_PROPERTY_REPLY: {
       const auto* prop = static_cast<const mpv_event_property*>(ev.data);
-      if (ev.reply_userdata == m_loadSeq && m_loadState == LoadState::Loaded && ev.error >= 0 &&
-          prop->format == MPV_FORMAT_DOUBLE && std::strcmp(prop->name, "duration") == 0)
+      if (ev.reply_userdata != m_loadSeq || m_loadState != LoadState::Loaded) break;
+      if (std::strcmp(prop->name, "demuxer-start-time") == 0) {
+        // What mpv took off its times (0 for MP4, which it leaves as stored).
+        m_mpvStart = ev.error >= 0 && prop->format == MPV_FORMAT_DOUBLE ? *static_cast<double*>(prop->data) : 0;
+        m_mpvStartKnown = true;
+      } else if (ev.error >= 0 && prop->format == MPV_FORMAT_DOUBLE &&
+                 std::strcmp(prop->name, "duration") == 0) {
         m_duration = *static_cast<double*>(prop->data);
+      }
       break;
     }
     case MPV_EVENT_END_FILE: {
@@ -508,17 +529,13 @@ void MpvPlayerWidget::HandleEvent(const mpv_event& ev) {
       }
       break;
     }
-    // A seek lands with SEEK then PLAYBACK_RESTART once its frame is shown; a
-    // forward step with the TICK of its one frame. Only those after the
-    // reply to the latest move are its own.
+    // A seek lands with SEEK then PLAYBACK_RESTART once its frame is shown.
+    // Only those after the reply to the latest move are its own.
     case MPV_EVENT_SEEK:
       if (m_op.pending && m_op.replied) m_op.seekSeen = true;
       break;
     case MPV_EVENT_PLAYBACK_RESTART:
       if (m_op.pending && m_op.replied && m_op.kind == OpKind::Seek && m_op.seekSeen) Settle(true);
-      break;
-    case MPV_EVENT_TICK:
-      if (m_op.pending && m_op.replied && m_op.kind == OpKind::Step) Settle(true);
       break;
     case MPV_EVENT_PROPERTY_CHANGE: {
       const auto* prop = static_cast<const mpv_event_property*>(ev.data);
@@ -530,9 +547,14 @@ void MpvPlayerWidget::HandleEvent(const mpv_event& ev) {
       } else if (std::strcmp(prop->name, "dheight") == 0) {
         m_videoH = prop->format == MPV_FORMAT_INT64 ? int(*static_cast<std::int64_t*>(prop->data)) : 0;
       } else if (std::strcmp(prop->name, "time-pos") == 0) {
-        if (prop->format == MPV_FORMAT_DOUBLE && CanMove() && !MovePending()) {
-          const double t = *static_cast<double*>(prop->data);
-          if (t != m_landedAt) emit playbackPosition(ToFileUs(t));
+        if (prop->format != MPV_FORMAT_DOUBLE || !CanMove()) break;
+        const double t = *static_cast<double*>(prop->data);
+        if (m_op.pending) {
+          // A forward step has landed once the position leaves the frame it
+          // started from (mpv has no event of its own for it).
+          if (m_op.kind == OpKind::Step && m_op.replied && t != m_op.from) Settle(true);
+        } else if (m_queuedSteps == 0 && t != m_landedAt && m_mpvStartKnown) {
+          emit playbackPosition(ToFileUs(t));
         }
       } else if (std::strcmp(prop->name, "eof-reached") == 0) {
         // A forward step off the last frame shows none: it ends here.

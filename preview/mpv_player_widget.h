@@ -84,7 +84,9 @@ class MpvPlayerWidget : public QWidget {
 
   enum class SeekKind {
     KeyFrame,  // the key frame at or before the time: one decode, for dragging
-    Exact,     // the first frame at or after the time: decodes from the key frame before it
+    // The first frame at or after the time (mpv counts a frame up to 5 ms
+    // before it as at it); decodes from the key frame before it.
+    Exact,
   };
   // Seeks to `us` (clamped at 0). While the file is still loading the last
   // such seek is kept and made once it has loaded; with no file, or one that
@@ -189,7 +191,7 @@ class MpvPlayerWidget : public QWidget {
 
   // The latest program move: pending from its command to the frame shown.
   // Its reply comes first; a seek then lands with SEEK and PLAYBACK_RESTART,
-  // a forward step with the TICK of its one frame.
+  // a forward step when the position leaves the frame it started from.
   struct Op {
     bool pending = false;
     OpKind kind = OpKind::Seek;
@@ -197,6 +199,7 @@ class MpvPlayerWidget : public QWidget {
     bool replied = false;       // the latest command has been run by mpv
     bool seekSeen = false;      // a SEEK came after that reply
     std::int64_t targetUs = kNoTime;  // an absolute seek's target, for StepSeconds
+    double from = -1;                 // a forward step: mpv's time-pos before it
   } m_op;
   std::uint64_t m_opSeq = 0;
   int m_queuedSteps = 0;  // frame steps waiting for the pending move, signed
