@@ -116,6 +116,19 @@ void MpvPlayerWidget::InitMpv() {
   // reordering delay of any common stream, at ~0.5 s more decoding per seek.
   mpv_set_option_string(h, "hr-seek-demuxer-offset", "0.5");
   if (const char* ao = std::getenv("ZANTREL_AO"); ao && *ao) mpv_set_option_string(h, "ao", ao);
+  // Measurements only (bench/seek-latency.sh): "name=value,name=value" tried
+  // over the options above.
+  if (const char* extra = std::getenv("ZANTREL_MPV_OPTIONS"); extra && *extra) {
+    std::string list = extra;
+    for (std::size_t at = 0; at <= list.size();) {
+      const std::size_t end = std::min(list.find(',', at), list.size());
+      const std::string item = list.substr(at, end - at);
+      const std::size_t eq = item.find('=');
+      if (eq != std::string::npos)
+        mpv_set_option_string(h, item.substr(0, eq).c_str(), item.substr(eq + 1).c_str());
+      at = end + 1;
+    }
+  }
   if (mpv_initialize(h) < 0) return;
 
   mpv_observe_property(h, 0, "duration", MPV_FORMAT_DOUBLE);

@@ -12,6 +12,9 @@
 // are asynchronous, so a request returns at once, except getTotalTime while
 // a file is still loading: it then waits, bounded, for the duration.
 //
+// ZANTREL_AO names mpv's audio output (tests use "null"); ZANTREL_MPV_OPTIONS
+// ("name=value,...") overrides mpv options, for measurements only.
+//
 // Failure: if libmpv cannot be initialised the widget paints the background
 // colour and every request answers as for a file that failed to load.
 //
