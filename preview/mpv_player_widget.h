@@ -25,7 +25,9 @@
 // seekSettled() reports that frame's time. playbackPosition() reports only
 // what playback itself does, so a slider that follows it never seeks back.
 // Frame steps are queued behind a pending move and run one at a time; a new
-// seek replaces steps still queued.
+// seek replaces steps still queued. A new file forgets every move. Each load
+// also reads the file's start with FFmpeg on a thread of its own (joined by
+// the next load or the destructor); the first time asked for waits for it.
 #include <QColor>
 #include <QImage>
 #include <QWidget>
@@ -105,14 +107,15 @@ class MpvPlayerWidget : public QWidget {
   void StepSeconds(int seconds);
   // True from a program move until its frame is shown (or it is given up).
   bool MovePending() const { return m_op.pending || m_queuedSteps != 0; }
-  // The time of the frame on screen, floored to microseconds, once any
-  // pending move has settled: waits up to timeoutMs, handling libmpv's
-  // events and rendering frames but running no Qt events. kNoTime when no
-  // file is loaded (or it failed), mpv knows no position, or the move did not
-  // settle in time (it then stays pending).
+  // The time of the frame on screen, floored to microseconds, once the file
+  // has loaded and any pending move has settled: waits up to timeoutMs,
+  // handling libmpv's events and rendering frames (seekSettled may be emitted
+  // from inside) but running no Qt events. On return CurrentFrame() holds
+  // that frame. kNoTime when no file is loaded (or it failed), mpv knows no
+  // position, or the wait ran out (the move then stays pending).
   std::int64_t ShownFrameTimeUs(int timeoutMs = kSettleWaitMs);
-  // The position now, without waiting (kNoTime as above; mid-move, the
-  // target mpv is heading for).
+  // The position now, without waiting for a move (kNoTime as above;
+  // mid-move, the target mpv is heading for).
   std::int64_t PositionUs();
 
  signals:
