@@ -25,6 +25,22 @@ int PickStream(AVFormatContext* fc, AVMediaType type) {
   return -1;
 }
 
+// The end of the timeline on AV_TIME_BASE: the latest end (first time plus
+// duration) that the streams in use state, or -1 unless each of them states
+// one. Unlike the container's duration, which some containers count from 0
+// (an MP4 whose pictures start at 10 s, or whose edit list begins with an
+// empty entry, states 10 s too much), this is where the cut's frames end.
+std::int64_t StreamsEndUs(const AVFormatContext* fc, std::initializer_list<int> indices) {
+  std::int64_t end = -1;
+  for (int i : indices) {
+    if (i < 0) continue;
+    const AVStream* st = fc->streams[i];
+    if (st->start_time == AV_NOPTS_VALUE || st->duration == AV_NOPTS_VALUE || st->duration <= 0) return -1;
+    end = std::max(end, av_rescale_q(st->start_time + st->duration, st->time_base, AV_TIME_BASE_Q));
+  }
+  return end;
+}
+
 }  // namespace
 
 std::int64_t DurationFromTail(AVFormatContext* fc, std::int64_t startUs, std::int64_t tailBytes) {
@@ -85,7 +101,15 @@ bool OpenSource(const std::string& path, std::int64_t analyseUs, std::int64_t ta
   // of the last packets.
   const bool stated = fc->duration != AV_NOPTS_VALUE && fc->duration > 0 &&
                       fc->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
-  if (stated) {
+  // The probe's duration is what every plan is made from, so it is the
+  // length of the timeline the cut uses: its end less its start.
+  const std::int64_t streamsEnd =
+      fc->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE
+          ? -1
+          : StreamsEndUs(fc.get(), {src.videoStream, src.audioStream});
+  if (streamsEnd > src.startUs) {
+    src.durationUs = streamsEnd - src.startUs;
+  } else if (stated && src.startUs <= 0) {
     src.durationUs = fc->duration;
   } else {
     std::int64_t tail = DurationFromTail(fc.get(), src.startUs, tailBytes);
@@ -93,6 +117,9 @@ bool OpenSource(const std::string& path, std::int64_t analyseUs, std::int64_t ta
       src.durationUs = tail;
       src.durationFromTail = true;
     } else if (fc->duration != AV_NOPTS_VALUE && fc->duration > 0) {
+      // A late start with a duration the streams do not confirm: it may be
+      // counted from 0, and a plan made from it would ask for pieces past
+      // the end; still better than none.
       src.durationUs = fc->duration;
     }
     // Leave the demuxer at the start again for whoever reads next.
