@@ -283,17 +283,6 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, bool 
     return Attempt::kAudioFallback;
   }
   const std::int64_t firstKeptUs = useSmart ? smartVideo.firstKeptUs() : video.firstKeptUs();
-  const std::int64_t frames = useSmart ? smartVideo.framesWritten() : video.framesWritten();
-  const bool noAudio = copyAudio ? audioCopy.packetsWritten() == 0 : audio.samplesWritten() == 0;
-  // No picture at or after S before E (the pictures went past E, or the
-  // stream ended); without video, the sound went past E with nothing in it.
-  if (ok && ((hasVideo && firstKeptUs < 0) ||
-             (!hasVideo && noAudio && audioReachedUs() >= window.endUs()))) {
-    ReportError("the piece [" + SecondsText(startUs) + " s, " +
-                (window.runsToEnd() ? std::string("end") : SecondsText(window.endUs()) + " s") +
-                ") holds no " + (hasVideo ? "picture" : "sound") + " of the source; nothing written");
-    return Attempt::kEmpty;
-  }
   if (!ok) {
     ReportError(error);
     return Attempt::kFailed;
@@ -307,6 +296,18 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, bool 
                 std::to_string(src.durationUs / 1000) + " ms): it is truncated or damaged" +
                 (readError ? " (read error)" : ""));
     return Attempt::kFailed;
+  }
+  const std::int64_t frames = useSmart ? smartVideo.framesWritten() : video.framesWritten();
+  const bool noAudio = copyAudio ? audioCopy.packetsWritten() == 0 : audio.samplesWritten() == 0;
+  // No picture at or after S before E in a source read whole (the pictures
+  // went past E, or the stream ended); without video, the sound went past E
+  // with nothing in it.
+  if (!readError && ((hasVideo && firstKeptUs < 0) ||
+                     (!hasVideo && noAudio && audioReachedUs() >= window.endUs()))) {
+    ReportError("the piece [" + SecondsText(startUs) + " s, " +
+                (window.runsToEnd() ? std::string("end") : SecondsText(window.endUs()) + " s") +
+                ") holds no " + (hasVideo ? "picture" : "sound") + " of the source; nothing written");
+    return Attempt::kEmpty;
   }
   if ((hasVideo && frames == 0) || (!hasVideo && noAudio)) {
     ReportError("nothing could be decoded in the requested range");

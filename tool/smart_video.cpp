@@ -311,10 +311,13 @@ SmartVideo::Status SmartVideo::OpenX265(CodecContextPtr* enc, std::string* messa
                 "log-level=error:info=0:bframes=0:ref=1:scenecut=0:open-gop=0:repeat-headers=1:"
                 "level-idc=%d.%d:high-tier=%d",
                 hevcFacts_.levelIdc / 30, hevcFacts_.levelIdc % 30 / 3, hevcFacts_.tier);
+  // x265 sizes its thread pool itself; `threads` bounds it as for x264.
+  std::string all = params;
+  if (threads_ > 0) all += ":pools=" + std::to_string(threads_);
   av_dict_set(&opts, "preset", "veryfast", 0);
   av_dict_set(&opts, "crf", crf, 0);
   av_dict_set(&opts, "profile", profile, 0);
-  av_dict_set(&opts, "x265-params", params, 0);
+  av_dict_set(&opts, "x265-params", all.c_str(), 0);
   const int err = avcodec_open2(c, x265, &opts);
   av_dict_free(&opts);
   if (err < 0) {

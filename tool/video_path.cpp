@@ -65,8 +65,11 @@ bool VideoPath::Init(AVFormatContext* in, int index, const AVCodec* encoder, Mux
     // x264 and x265 share their preset names and speed classes.
     av_dict_set(&opts, "preset", "veryfast", 0);
     av_dict_set(&opts, "crf", crf, 0);
-    // x265 prints its settings on standard error unless told not to.
-    if (encoder->id == AV_CODEC_ID_HEVC) av_dict_set(&opts, "x265-params", "log-level=error", 0);
+    // x265 prints its settings on standard error unless told not to, and
+    // sizes its thread pool itself.
+    if (encoder->id == AV_CODEC_ID_HEVC)
+      av_dict_set(&opts, "x265-params",
+                  ("log-level=error" + (threads > 0 ? ":pools=" + std::to_string(threads) : std::string())).c_str(), 0);
   } else {
     // The MPEG-style encoders: constant quantiser, visually lossless at 2.
     const double q = 2 + (100 - quality) * 0.29;
