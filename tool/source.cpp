@@ -1,6 +1,7 @@
 #include "tool/source.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "tool/console.h"
 
@@ -113,13 +114,17 @@ bool OpenSource(const std::string& path, std::int64_t analyseUs, std::int64_t ta
     src.durationUs = fc->duration;
   } else {
     std::int64_t tail = DurationFromTail(fc.get(), src.startUs, tailBytes);
-    if (tail > 0) {
+    if (stated) {
+      // A late start: the stated duration counts from 0 when it is the
+      // start plus what the last packets say (Matroska, FLV), and is kept
+      // otherwise (a file cut short reads garbage at its end, and its stated
+      // duration lets the cut tell it is truncated).
+      src.durationUs = fc->duration;
+      if (tail > 0 && std::llabs(fc->duration - (src.startUs + tail)) <= AV_TIME_BASE / 2) src.durationUs = tail;
+    } else if (tail > 0) {
       src.durationUs = tail;
       src.durationFromTail = true;
     } else if (fc->duration != AV_NOPTS_VALUE && fc->duration > 0) {
-      // A late start with a duration the streams do not confirm: it may be
-      // counted from 0, and a plan made from it would ask for pieces past
-      // the end; still better than none.
       src.durationUs = fc->duration;
     }
     // Leave the demuxer at the start again for whoever reads next.
