@@ -419,6 +419,10 @@ std::int64_t MpvPlayerWidget::ShownFrameTimeUs(int timeoutMs) {
     if (left <= 0) return kNoTime;
     WaitEvents(std::min(left, 0.005));
   }
+  // Just paused after playback, mpv may already name a frame whose picture
+  // the Qt loop has not drawn yet: draw it, so that CurrentFrame() (and the
+  // screen) show the frame the time names.
+  RenderFrame(false);
   return PositionUs();
 }
 
