@@ -179,7 +179,7 @@ class CSplitterDlg : public CDialogBase {
 
   zantrel::SplitModel m_model;
   int m_nSkin;
-  std::string m_strPosText;  // the slider position's time text
+  std::string m_strPosText;  // the position's time text (label 1006)
   std::int64_t m_posUs = 0;  // the time label 1006 names
   int m_bPreviewLive = 0;    // the source itself plays (not the placeholder)
 

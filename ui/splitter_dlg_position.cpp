@@ -46,7 +46,8 @@ void CSplitterDlg::ShowPositionText(std::int64_t us, int pos) {
   m_strPosText = zantrel::FormatTimeUs(us);
   UpdateData(false);
   // Wide enough for the milliseconds; the whole-second text keeps its width.
-  const int width = std::max(43, m_posLabel->fontMetrics().horizontalAdvance(m_posLabel->text()) + 4);
+  const int need = m_posLabel->fontMetrics().horizontalAdvance(m_posLabel->text());
+  const int width = need > 43 ? need + 2 : 43;
   win::MoveWindow(m_posLabel, pos * 290 / 100 + 20, 380, width, 20);
   win::InvalidateRect(this, QRect(20, 380, 320 + width, 20));  // 20,380 .. past the label
 }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include <cstdlib>
 #include <set>
 
 #include "engine/plan.h"
@@ -135,6 +136,10 @@ TEST_P(ExactCut, ThePieceStartsOnTheFrameThePreviewShowed) {
   ASSERT_EQ(times.size(), 5u) << "two points at one time";
   for (int i = 0; i < 5; ++i)
     EXPECT_EQ(d.list()->item(i)->text().toStdString(), zantrel::FormatTimeUs(times[static_cast<std::size_t>(i)]));
+
+  // A picture for people: ZANTREL_SHOTS=<folder>.
+  if (const char* shots = std::getenv("ZANTREL_SHOTS"); shots && gop == 40)
+    d.grab().save(QString::fromUtf8(shots) + "/exact-points.png");
 
   // Cut with the real tool and read each piece's first frame.
   win::SetDlgItemText(&d, 1014, out.path());
