@@ -1,7 +1,13 @@
-// Seek latency of the preview player: how long from a setToPar request (a
-// slider move) to the target frame painted in the widget.
+// Seek latency of the preview player: how long from a request to the frame
+// it asks for painted in the widget, for each way of moving, side by side in
+// one run (each round makes one move of every kind, to fresh targets):
+//   setToPar   today's slider seek: an exact seek to a whole percent
+//   keyframe   SeekTo(KeyFrame): the key frame at or before the target (drag)
+//   exact      SeekTo(Exact): the frame at the target (drag end, click)
+//   step+1     StepFrame(+1) from the exact frame: one decode
+//   step-1     StepFrame(-1) from there: an exact seek to the frame before
 //
-//   seek_latency <clip> [seeks] [seed]
+//   seek_latency <clip> <gop frames> [rounds] [seed]
 //
 // The clip must carry its frame number in its top third as 16 bars (bit 0
 // on the left; white over black = 1, black over white = 0), as made by
@@ -12,6 +18,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -68,21 +75,33 @@ double Percentile(std::vector<double> v, double q) {
   return v[i];
 }
 
+void Report(const char* clip, const char* what, const std::vector<double>& ms, int misses) {
+  if (ms.empty()) {
+    std::printf("%s %-9s no seek landed, misses %d\n", clip, what, misses);
+    return;
+  }
+  std::printf("%s %-9s %3zu moves, median %6.1f ms, p90 %6.1f ms, min %6.1f, max %6.1f, misses %d\n",
+              clip, what, ms.size(), Percentile(ms, 0.5), Percentile(ms, 0.9),
+              *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()),
+              misses);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (qEnvironmentVariableIsEmpty("ZANTREL_AO")) qputenv("ZANTREL_AO", "null");
   QApplication app(argc, argv);
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: seek_latency <clip> [seeks] [seed]\n");
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: seek_latency <clip> <gop frames> [rounds] [seed]\n");
     return 2;
   }
   const std::string clip = argv[1];
-  const int seeks = argc > 2 ? std::atoi(argv[2]) : 30;
-  const unsigned seed = argc > 3 ? unsigned(std::atoi(argv[3])) : 1;
+  const int gop = std::max(1, std::atoi(argv[2]));
+  const int rounds = argc > 3 ? std::atoi(argv[3]) : 30;
+  const unsigned seed = argc > 4 ? unsigned(std::atoi(argv[4])) : 1;
 
-  // As the dialog has it: a 320x240 player, loaded, paused, then slider moves.
+  // As the dialog has it: a 320x240 player, loaded, paused, then moves.
   MpvPlayerWidget player;
   player.resize(320, 240);
   player.show();
@@ -96,35 +115,66 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  enum { kPercent, kKey, kExact, kForward, kBack, kKinds };
+  const char* names[kKinds] = {"setToPar", "keyframe", "exact", "step+1", "step-1"};
+  std::vector<double> ms[kKinds];
+  int misses[kKinds] = {};
   std::mt19937 rng(seed);
   std::uniform_int_distribution<int> pick(1, 99);
-  std::vector<double> ms;
-  int misses = 0, previous = -1;
-  for (int i = 0; i < seeks; ++i) {
+  const auto frameAt = [&](double seconds) { return int(seconds * kFps + 1e-6); };
+  // Makes a move and times it to the first painted frame that satisfies ok.
+  const auto timed = [&](int kind, auto move, auto ok) {
+    move();
+    const double t = WaitPainted(player, ok, 5000);
+    if (t < 0) {
+      ++misses[kind];
+      std::fprintf(stderr, "  %s: not shown within 5 s (showing %d)\n", names[kind],
+                   DecodeFrame(player.CurrentFrame()));
+    } else {
+      ms[kind].push_back(t);
+    }
+    // A pause between moves, as a hand on the slider gives; lets a move
+    // still settling (a step's trailing work) end before the next.
+    player.ShownFrameTimeUs();
+    QEventLoop idle;
+    QTimer::singleShot(100, &idle, &QEventLoop::quit);
+    idle.exec();
+  };
+  int previous = -1;
+  const auto fresh = [&] {
     int p;
     do p = pick(rng);
     while (p == previous);
     previous = p;
-    const int before = int(total * p / 100.0 * kFps + 1e-6);
-    player.CallFunction(CFlashPlayer::SetToParRequest(std::to_string(p)));
-    const double t =
-        WaitPainted(player, [&](int f) { return f == before || f == before + 1; }, 5000);
-    if (t < 0) {
-      ++misses;
-      std::fprintf(stderr, "  seek to %d%% (frame %d): not shown within 5 s (showing %d)\n", p,
-                   before, DecodeFrame(player.CurrentFrame()));
-      continue;
-    }
-    ms.push_back(t);
-    // A pause between moves, as a hand on the slider gives.
-    QEventLoop idle;
-    QTimer::singleShot(100, &idle, &QEventLoop::quit);
-    idle.exec();
+    return p;
+  };
+  for (int i = 0; i < rounds; ++i) {
+    int p = fresh();
+    const int before = frameAt(total * p / 100.0);
+    timed(kPercent, [&] { player.CallFunction(CFlashPlayer::SetToParRequest(std::to_string(p))); },
+          [&](int f) { return f == before || f == before + 1; });
+
+    p = fresh();
+    const double keyTarget = total * p / 100.0;
+    const int key = frameAt(keyTarget) / gop * gop;
+    timed(kKey,
+          [&] { player.SeekTo(std::int64_t(keyTarget * 1e6), MpvPlayerWidget::SeekKind::KeyFrame); },
+          [&](int f) { return f == key; });
+
+    p = fresh();
+    const double target = total * p / 100.0;
+    const int exact = frameAt(target);
+    timed(kExact,
+          [&] { player.SeekTo(std::int64_t(target * 1e6), MpvPlayerWidget::SeekKind::Exact); },
+          [&](int f) { return f == exact || f == exact + 1; });
+    const int at = DecodeFrame(player.CurrentFrame());
+    timed(kForward, [&] { player.StepFrame(+1); }, [&](int f) { return f == at + 1; });
+    timed(kBack, [&] { player.StepFrame(-1); }, [&](int f) { return f == at; });
   }
-  if (ms.empty()) return 1;
-  std::printf("%s: %zu seeks, median %.1f ms, p90 %.1f ms, min %.1f ms, max %.1f ms, misses %d\n",
-              clip.c_str(), ms.size(), Percentile(ms, 0.5), Percentile(ms, 0.9),
-              *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()),
-              misses);
-  return misses ? 1 : 0;
+  int missed = 0;
+  for (int k = 0; k < kKinds; ++k) {
+    Report(clip.c_str(), names[k], ms[k], misses[k]);
+    missed += misses[k];
+  }
+  return missed ? 1 : 0;
 }

@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <set>
 
+#include "engine/plan.h"
 #include "platform/cmdline.h"
 #include "platform/fs.h"
 #include "platform/path.h"
@@ -70,8 +71,9 @@ std::string SegmentOutputName(const std::string& outputBase, int k) {
   return outputBase.substr(0, dot) + tag + outputBase.substr(dot);
 }
 
-std::string BuildCutCommandLine(const std::string& extension, const std::string& sourcePath,
-                                int start, int length, const std::string& outputPath) {
+namespace {
+std::string CutLine(const std::string& extension, const std::string& sourcePath, const std::string& start,
+                    const std::string& length, const std::string& outputPath) {
   // The formats are kept character for character, blanks included; the
   // paths go between their quotes escaped, so none can end the quoting early
   // or add an argument.
@@ -83,9 +85,21 @@ std::string BuildCutCommandLine(const std::string& extension, const std::string&
   } else {
     format = "ZantrelCore.exe -i \"%s\"  -ss %s -t %s \"%s\"  6 100 %d ";
   }
-  return FillFormat(format, {EscapeForQuotedSlot(sourcePath), std::to_string(start),
-                             std::to_string(length), EscapeForQuotedSlot(outputPath),
-                             std::to_string(kCutQuality)});
+  return FillFormat(format, {EscapeForQuotedSlot(sourcePath), start, length,
+                             EscapeForQuotedSlot(outputPath), std::to_string(kCutQuality)});
+}
+}  // namespace
+
+std::string BuildCutCommandLine(const std::string& extension, const std::string& sourcePath,
+                                int start, int length, const std::string& outputPath) {
+  return CutLine(extension, sourcePath, std::to_string(start), std::to_string(length), outputPath);
+}
+
+std::string BuildCutCommandLineUs(const std::string& extension, const std::string& sourcePath,
+                                  std::int64_t startUs, std::int64_t lengthUs, const std::string& outputPath) {
+  // Whole seconds print as plain digits, so whole-second plans keep their
+  // command lines byte for byte.
+  return CutLine(extension, sourcePath, SecondsText(startUs), SecondsText(lengthUs), outputPath);
 }
 
 bool CreateFolderPath(const std::string& path) {
@@ -324,12 +338,17 @@ void CSplitTask::SplitThreadProc() {
   // The boundary list 0, the interior cut points, the duration; sized by the
   // job, so any number of segments fits. A job with fewer interior points
   // than its count says takes the missing ones as the end.
-  std::vector<std::int32_t> b(n > 0 ? static_cast<std::size_t>(n) : 0);
+  // In microseconds, so that points placed between seconds reach the tool
+  // exactly; whole-second plans give the same command lines as ever.
+  constexpr std::int64_t kUs = 1000000;
+  const bool exact = n >= 2 && job_.boundariesUs.size() == static_cast<std::size_t>(n - 2);
+  std::vector<std::int64_t> b(n > 0 ? static_cast<std::size_t>(n) : 0);
   if (n >= 1) b[0] = 0;
-  if (n >= 2) b[n - 1] = job_.duration;
+  if (n >= 2) b[n - 1] = job_.duration * kUs;
   for (int i = 1; i < n - 1; ++i) {
     const std::size_t j = static_cast<std::size_t>(i - 1);
-    b[i] = j < job_.boundaries.size() ? job_.boundaries[j] : job_.duration;
+    if (exact) b[i] = job_.boundariesUs[j];
+    else b[i] = (j < job_.boundaries.size() ? job_.boundaries[j] : job_.duration) * kUs;
   }
 
   // What the source is now, so that a run failing later can tell whether
@@ -351,13 +370,16 @@ void CSplitTask::SplitThreadProc() {
   for (int k = 1; k < n; ++k) {
     if (cancelled_ || stopRequested_) break;
     const std::string output = SegmentOutputName(job_.outputBase, k);
-    const int planned = b[k] - b[k - 1];
-    int length = planned;
+    const std::int64_t plannedUs = b[k] - b[k - 1];
+    // Whole seconds rounded up: any length at all is a piece to cut.
+    const int planned = plannedUs <= 0 ? static_cast<int>(plannedUs / kUs)
+                                       : static_cast<int>((plannedUs + kUs - 1) / kUs);
+    std::int64_t length = plannedUs;
     // The duration is whole seconds, cut down; the source's last fraction of
     // a second would be in no piece. Asked for one second more, the last run
     // goes on to the source's real end.
-    if (k == n - 1) length += 1;
-    const std::string line = BuildCutCommandLine(extension, job_.sourcePath, b[k - 1], length, output);
+    if (k == n - 1) length += kUs;
+    const std::string line = BuildCutCommandLineUs(extension, job_.sourcePath, b[k - 1], length, output);
     RunToolAndWait(line, k, planned, output);  // a run that fails is recorded; the next one runs
   }
 

@@ -28,6 +28,9 @@ namespace zantrel {
 
 struct SplitJob {
   std::vector<std::int32_t> boundaries;  // interior cut points, ascending (count - 2 entries)
+  // When it has count - 2 entries: the interior cut points in microseconds,
+  // used instead of `boundaries` (points placed on a frame between seconds).
+  std::vector<std::int64_t> boundariesUs;
   std::int32_t duration = 0;             // whole seconds
   std::int32_t count = 0;                // boundary values including 0 and the duration
   std::string sourcePath;                // text of edit 1000
@@ -50,6 +53,10 @@ std::string OutputExtension(const std::string& outputBase);
 // path splits back whole.
 std::string BuildCutCommandLine(const std::string& extension, const std::string& sourcePath,
                                 int start, int length, const std::string& outputPath);
+// The same with start and length in microseconds: whole seconds give the
+// very same line, others -ss/-t with up to 6 decimals.
+std::string BuildCutCommandLineUs(const std::string& extension, const std::string& sourcePath,
+                                  std::int64_t startUs, std::int64_t lengthUs, const std::string& outputPath);
 
 // True when every folder along `path` exists or was created.
 bool CreateFolderPath(const std::string& path);
@@ -97,7 +104,7 @@ enum class PieceMaking { kUnknown, kSmartCut, kReencoded };
 // One tool run.
 struct CToolProcess {
   int segment = 0;            // 1-based
-  int plannedLength = 0;      // the segment's length in the plan, whole seconds
+  int plannedLength = 0;      // the segment's length in the plan, whole seconds rounded up (0: none)
   std::string commandLine;
   std::string outputPath;
   pid_t pid = -1;

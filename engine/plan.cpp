@@ -36,6 +36,29 @@ int PositionToSeconds(int position, double duration) {
   return TruncToInt((position * duration) * 0.01);
 }
 
+std::string FormatTimeUs(std::int64_t us) {
+  if (us < 0) us = 0;
+  const std::int64_t seconds = us / 1000000;
+  const std::int64_t rest = us % 1000000;
+  const int whole = seconds > 2147483647 ? 2147483647 : static_cast<int>(seconds);
+  if (rest == 0) return FormatTime(whole);
+  const int ms = static_cast<int>(rest / 1000);
+  std::string frac = std::to_string(ms);
+  frac.insert(0, 3 - frac.size(), '0');
+  return FormatTime(whole) + "." + frac;
+}
+
+std::string SecondsText(std::int64_t us) {
+  if (us < 0) return "-" + SecondsText(-us);
+  std::string text = std::to_string(us / 1000000);
+  std::int64_t rest = us % 1000000;
+  if (rest == 0) return text;
+  std::string frac = std::to_string(rest);
+  frac.insert(0, 6 - frac.size(), '0');
+  while (frac.back() == '0') frac.pop_back();
+  return text + "." + frac;
+}
+
 SplitPlan BuildSplitPlan(const SplitPlanInput& in) {
   SplitPlan plan;
   switch (in.mode) {

@@ -16,6 +16,16 @@ std::string FormatTime(int seconds);
 // (t * D) * 0.01 in double arithmetic, truncated toward zero.
 int PositionToSeconds(int position, double duration);
 
+// Microseconds on the file's timeline as the time text: FormatTime for a
+// whole second, otherwise with the milliseconds after a point, floored
+// (3 400 000 -> "0:00:03.400"). Negative gives "0:00:00".
+std::string FormatTimeUs(std::int64_t us);
+
+// Seconds with up to 6 decimals, as the tool's -ss and -t take them: whole
+// seconds as plain digits ("12"), otherwise without trailing zeros ("3.4",
+// "0.000001"); a negative value with its sign, as "%d" writes it.
+std::string SecondsText(std::int64_t us);
+
 struct SplitPlanInput {
   int mode = kSplitCustom;
   int parts = 0;                 // N, from edit 1010 (average)
@@ -39,6 +49,9 @@ struct SplitPlan {
   int seconds = 0;              // kTooManyParts: the source's whole seconds
   int count = 0;                // boundary values including 0 and the end
   std::vector<int> boundaries;  // the count - 2 interior boundaries, ascending
+  // The same boundaries in microseconds, exact where the points are (custom
+  // points placed on a frame); whole seconds otherwise. Empty: boundaries × 10^6.
+  std::vector<std::int64_t> boundariesUs;
 };
 
 // The plan for the given input. Count 1 (average with N <= 0, a negative N

@@ -69,13 +69,20 @@ void SplitModel::SetSource(const std::string& path) {
 }
 
 void SplitModel::SetDuration(int seconds) {
+  const std::int64_t before = source_.durationSeconds;
   source_.durationSeconds = seconds > 0 ? seconds : 0;
   source_.durationPending = false;
   // Points placed on the slider keep their position: their time follows
   // the duration, as the plan has always read them, and so does the text
-  // that shows it.
+  // that shows it. Points placed by time keep their share of it likewise (a
+  // day in microseconds times a day in seconds stays well inside 64 bits).
   bool retold = false;
   for (SplitPoint& p : points_) {
+    if (p.position < 0 && before > 0 && source_.durationSeconds > 0 &&
+        before != source_.durationSeconds) {
+      p.timeUs = p.timeUs * source_.durationSeconds / before;
+      retold = true;
+    }
     Recompute(p);
     if (p.position < 0) continue;
     std::string text = FormatTime(static_cast<int>(p.timeUs / kUsPerSecond));
@@ -146,6 +153,14 @@ bool SplitModel::AddPointAtTime(std::int64_t timeUs, const std::string& text) {
   return true;
 }
 
+bool SplitModel::RemovePoint(int order) {
+  const auto it = std::find_if(points_.begin(), points_.end(), [order](const SplitPoint& p) { return p.order == order; });
+  if (it == points_.end()) return false;
+  points_.erase(it);
+  if (cb_.pointsChanged) cb_.pointsChanged();
+  return true;
+}
+
 int SplitModel::RemovePointsNear(int position) {
   const std::int64_t reachUs = PositionToUs(kDeleteReach, source_.durationSeconds);
   const std::int64_t atUs = PositionToUs(position, source_.durationSeconds);
@@ -183,11 +198,13 @@ SplitPlan SplitModel::Plan() const {
   SplitPlan plan;
   plan.valid = true;
   plan.count = static_cast<int>(points_.size()) + 2;
-  for (const SplitPoint& p : points_)
-    // A slider point keeps the plan's own arithmetic (position × D × 0.01 in
-    // doubles, truncated); an exact one its whole seconds.
-    plan.boundaries.push_back(p.position >= 0 ? PositionToSeconds(p.position, source_.durationSeconds)
-                                              : static_cast<int>(p.timeUs / kUsPerSecond));
+  // Every point is cut at its exact time (a slider point's is position × D
+  // hundredths of a second); the whole seconds are what the pieces' table
+  // shows. Points on whole seconds give the command lines they always had.
+  for (const SplitPoint& p : points_) {
+    plan.boundaries.push_back(static_cast<int>(p.timeUs / kUsPerSecond));
+    plan.boundariesUs.push_back(p.timeUs);
+  }
   return plan;
 }
 
@@ -268,6 +285,7 @@ StartCheck SplitModel::CheckStart() {
   c.job.duration = source_.durationSeconds;
   c.job.count = c.plan.count;
   c.job.boundaries.assign(c.plan.boundaries.begin(), c.plan.boundaries.end());
+  c.job.boundariesUs = c.plan.boundariesUs;
   c.existing = ExistingOutputNames(c.job);
   return c;
 }

@@ -172,8 +172,12 @@ class SplitModel {
   // A point at slider position `position` (0..100), time position × D × 0.01
   // seconds; refused (false) when a point is there already.
   bool AddPointAtPosition(int position, const std::string& text);
-  // A point at an exact time; refused when one is at that time already.
+  // A point at an exact time; refused when one is at that time already. It
+  // keeps its share of the duration when another duration arrives.
   bool AddPointAtTime(std::int64_t timeUs, const std::string& text);
+  // Removes the one point added as number `order` (SplitPoint::order); false
+  // when there is none.
+  bool RemovePoint(int order);
   // Removes the points placed within kDeleteReach of `position`; how many.
   int RemovePointsNear(int position);
   void ClearPoints();

@@ -1,5 +1,7 @@
 #include "preview/mpv_player_widget.h"
 
+#include "preview/file_origin.h"
+
 #include <mpv/client.h>
 #include <mpv/render.h>
 
@@ -8,9 +10,12 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QTimer>
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -67,6 +72,9 @@ void FreeAligned(void* p) { std::free(p); }
 
 const char* const kVoid = "<undefined/>";
 
+// reply_userdata of program moves; loads use small sequence numbers.
+constexpr std::uint64_t kMoveTag = std::uint64_t(1) << 62;
+
 }  // namespace
 
 void MpvPlayerWidget::MpvDeleter::operator()(mpv_handle* h) const { mpv_terminate_destroy(h); }
@@ -101,12 +109,33 @@ void MpvPlayerWidget::InitMpv() {
   // while an exact seek decodes its way to the target.
   mpv_set_option_string(h, "vd-lavc-threads", "2");
   mpv_set_option_string(h, "hr-seek-framedrop", "yes");
+  // FLV (and other containers indexed by decode time) seek to the key frame
+  // whose decode time is before the target, though B-frames may show it
+  // after the target: an exact seek then lands on that key frame, a few
+  // frames late. Asking the demuxer for a point 0.5 s earlier covers the
+  // reordering delay of any common stream, at ~0.5 s more decoding per seek.
+  mpv_set_option_string(h, "hr-seek-demuxer-offset", "0.5");
   if (const char* ao = std::getenv("ZANTREL_AO"); ao && *ao) mpv_set_option_string(h, "ao", ao);
+  // Measurements only (bench/seek-latency.sh): "name=value,name=value" tried
+  // over the options above.
+  if (const char* extra = std::getenv("ZANTREL_MPV_OPTIONS"); extra && *extra) {
+    std::string list = extra;
+    for (std::size_t at = 0; at <= list.size();) {
+      const std::size_t end = std::min(list.find(',', at), list.size());
+      const std::string item = list.substr(at, end - at);
+      const std::size_t eq = item.find('=');
+      if (eq != std::string::npos)
+        mpv_set_option_string(h, item.substr(0, eq).c_str(), item.substr(eq + 1).c_str());
+      at = end + 1;
+    }
+  }
   if (mpv_initialize(h) < 0) return;
 
   mpv_observe_property(h, 0, "duration", MPV_FORMAT_DOUBLE);
   mpv_observe_property(h, 0, "dwidth", MPV_FORMAT_INT64);
   mpv_observe_property(h, 0, "dheight", MPV_FORMAT_INT64);
+  mpv_observe_property(h, 0, "time-pos", MPV_FORMAT_DOUBLE);
+  mpv_observe_property(h, 0, "eof-reached", MPV_FORMAT_FLAG);
 
   mpv_render_param params[] = {
       {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
@@ -177,12 +206,18 @@ void MpvPlayerWidget::LoadAndPlay(const std::string& path) {
   m_entryStarted = false;
   m_duration = -1;
   m_pendingSeek = -1;
+  m_pendingSeekUs = -1;
+  ForgetMoves();
+  m_originKnown = false;
+  m_mpvStartKnown = false;
   ClearPicture();
   if (!m_mpv || path.empty()) {
     m_loadState = LoadState::Failed;
     return;
   }
   m_loadState = LoadState::Loading;
+  // Reading the streams takes a while on a large file: not on the GUI thread.
+  m_origin = std::async(std::launch::async, zantrel::preview::ContainerStartUs, path);
   int no = 0;
   mpv_set_property_async(m_mpv.get(), 0, "pause", MPV_FORMAT_FLAG, &no);
   const char* cmd[] = {"loadfile", path.c_str(), "replace", nullptr};
@@ -222,14 +257,181 @@ void MpvPlayerWidget::SeekPercent(double percent) {
     // mpv drops a seek made before the file is open; the slider can move
     // that early, so its last position is applied once the file is loaded.
     m_pendingSeek = percent;
+    m_pendingSeekUs = -1;
     return;
   }
   char target[32];
   const auto res = std::to_chars(target, target + sizeof target - 1, percent,
                                  std::chars_format::fixed, 3);
   *res.ptr = '\0';
+  m_queuedSteps = 0;
   const char* cmd[] = {"seek", target, "absolute-percent+exact", nullptr};
-  mpv_command_async(m_mpv.get(), 0, cmd);
+  IssueMove(OpKind::Seek, cmd, true);
+}
+
+bool MpvPlayerWidget::CanMove() const { return m_mpv && m_loadState == LoadState::Loaded; }
+
+void MpvPlayerWidget::SeekTo(std::int64_t us, SeekKind kind) {
+  if (!m_mpv || m_loadState == LoadState::None || m_loadState == LoadState::Failed) return;
+  us = std::max<std::int64_t>(us, 0);
+  if (m_loadState == LoadState::Loading) {
+    m_pendingSeekUs = us;
+    m_pendingSeekKind = kind;
+    m_pendingSeek = -1;
+    return;
+  }
+  char target[32];
+  const auto res =
+      std::to_chars(target, target + sizeof target - 1, ToMpvSeconds(us), std::chars_format::fixed, 6);
+  *res.ptr = '\0';
+  m_queuedSteps = 0;  // a new place makes steps asked for from the old one moot
+  const char* cmd[] = {"seek", target, kind == SeekKind::Exact ? "absolute+exact" : "absolute+keyframes",
+                       nullptr};
+  IssueMove(OpKind::Seek, cmd, true);
+  m_op.targetUs = us;
+}
+
+void MpvPlayerWidget::StepFrame(int frames) {
+  if (!CanMove() || frames == 0) return;
+  m_queuedSteps += frames > 0 ? 1 : -1;
+  // mpv ignores a back step while an exact seek runs, and a forward step
+  // would count the seek's own frame: one move at a time.
+  if (!m_op.pending) RunQueuedStep();
+}
+
+void MpvPlayerWidget::StepSeconds(int seconds) {
+  if (!CanMove() || seconds == 0) return;
+  const std::int64_t base =
+      m_op.pending && m_op.targetUs != kNoTime ? m_op.targetUs : PositionUs();
+  if (base == kNoTime) return;
+  SeekTo(base + std::int64_t(seconds) * 1000000, SeekKind::Exact);
+}
+
+void MpvPlayerWidget::RunQueuedStep() {
+  if (!CanMove() || m_queuedSteps == 0) {
+    m_queuedSteps = 0;
+    return;
+  }
+  if (m_queuedSteps > 0) {
+    --m_queuedSteps;
+    // On the last frame mpv shows no further one, so the step would never land.
+    int eof = 0;
+    mpv_get_property(m_mpv.get(), "eof-reached", MPV_FORMAT_FLAG, &eof);
+    if (eof) {
+      m_queuedSteps = 0;
+      return;
+    }
+    double from = -1;
+    mpv_get_property(m_mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &from);
+    const char* cmd[] = {"frame-step", nullptr};
+    IssueMove(OpKind::Step, cmd, true);
+    m_op.from = from;
+  } else {
+    ++m_queuedSteps;
+    // A back step decodes from the key frame to the frame before this one;
+    // mpv advises against dropping frames on the way (it may miss its mark).
+    const char* cmd[] = {"frame-back-step", nullptr};
+    IssueMove(OpKind::Seek, cmd, false);
+  }
+}
+
+void MpvPlayerWidget::IssueMove(OpKind kind, const char* const* cmd, bool dropFrames) {
+  if (dropFrames != m_dropFrames) {
+    // Requests of one client run in order: this holds for the command below.
+    int flag = dropFrames ? 1 : 0;
+    mpv_set_property_async(m_mpv.get(), 0, "hr-seek-framedrop", MPV_FORMAT_FLAG, &flag);
+    m_dropFrames = dropFrames;
+  }
+  const std::uint64_t seq = ++m_opSeq;
+  m_op.pending = true;
+  m_op.kind = kind;
+  m_op.seq = seq;
+  m_op.replied = false;
+  m_op.seekSeen = false;
+  m_op.targetUs = kNoTime;
+  if (mpv_command_async(m_mpv.get(), kMoveTag | seq, const_cast<const char**>(cmd)) < 0) {
+    Settle(false);
+    return;
+  }
+  // A move that never lands (a file that cannot seek) must not silence the
+  // playback position for good.
+  QTimer::singleShot(kGiveUpMs, this, [this, seq] {
+    if (m_op.pending && m_op.seq == seq) Settle(false);
+  });
+}
+
+void MpvPlayerWidget::Settle(bool landed) {
+  m_op.pending = false;
+  if (!landed) {
+    m_queuedSteps = 0;
+    return;
+  }
+  // mpv has drawn the frame and finished the seek: it answers at once.
+  double t = 0;
+  if (m_mpv && m_mpvStartKnown && mpv_get_property(m_mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &t) >= 0) {
+    m_landedAt = t;
+    emit seekSettled(ToFileUs(t));
+  }
+  if (m_queuedSteps != 0 && !m_op.pending) RunQueuedStep();
+}
+
+void MpvPlayerWidget::ForgetMoves() {
+  m_op = Op{};
+  m_queuedSteps = 0;
+  m_landedAt = -1;
+}
+
+std::int64_t MpvPlayerWidget::OriginUs() {
+  if (!m_originKnown) {
+    m_originUs = m_origin.valid() ? m_origin.get() : 0;
+    m_originKnown = true;
+  }
+  return m_originUs;
+}
+
+std::int64_t MpvPlayerWidget::ToFileUs(double mpvSeconds) {
+  const std::int64_t origin = OriginUs();
+  // Floored: a time a hair early still names its own frame (the first at or
+  // after it); one a hair late would name the next.
+  return std::int64_t(std::floor((mpvSeconds + m_mpvStart) * 1e6)) - origin;
+}
+
+double MpvPlayerWidget::ToMpvSeconds(std::int64_t us) {
+  const std::int64_t origin = OriginUs();
+  return double(us + origin) / 1e6 - m_mpvStart;
+}
+
+std::int64_t MpvPlayerWidget::PositionUs() {
+  // mpv's start arrives in reply to FILE_LOADED, within moments.
+  for (int i = 0; i < 200 && CanMove() && !m_mpvStartKnown; ++i) WaitEvents(0.005);
+  double t = 0;
+  if (!CanMove() || !m_mpvStartKnown ||
+      mpv_get_property(m_mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &t) < 0)
+    return kNoTime;
+  return ToFileUs(t);
+}
+
+std::int64_t MpvPlayerWidget::ShownFrameTimeUs(int timeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (m_mpv && (m_loadState == LoadState::Loading || MovePending())) {
+    const double left = (timeoutMs - clock.elapsed()) / 1000.0;
+    if (left <= 0) return kNoTime;
+    WaitEvents(std::min(left, 0.005));
+  }
+  // Just paused after playback, mpv may already name a frame whose picture
+  // the Qt loop has not drawn yet: draw it, so that CurrentFrame() (and the
+  // screen) show the frame the time names.
+  RenderFrame(false);
+  return PositionUs();
+}
+
+void MpvPlayerWidget::WaitEvents(double seconds) {
+  // mpv reports a seek done only once its frame has been drawn, and the Qt
+  // loop that would draw it is not running: draw here.
+  RenderFrame(false);
+  mpv_event* ev = mpv_wait_event(m_mpv.get(), seconds);
+  if (ev->event_id != MPV_EVENT_NONE) HandleEvent(*ev);
 }
 
 std::string MpvPlayerWidget::TotalTimeReply() {
@@ -260,6 +462,21 @@ void MpvPlayerWidget::ProcessEvents() {
 void MpvPlayerWidget::HandleEvent(const mpv_event& ev) {
   switch (ev.event_id) {
     case MPV_EVENT_COMMAND_REPLY:
+      if (ev.reply_userdata & kMoveTag) {
+        if (m_op.pending && (ev.reply_userdata & ~kMoveTag) == m_op.seq) {
+          if (ev.error < 0) {
+            Settle(false);
+            break;
+          }
+          m_op.replied = true;
+          // mpv may hand out a step's change of position before the reply.
+          double t = -1;
+          if (m_op.kind == OpKind::Step &&
+              mpv_get_property(m_mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &t) >= 0 && t != m_op.from)
+            Settle(true);
+        }
+        break;
+      }
       // The reply to our latest loadfile names its playlist entry; a load that
       // mpv rejected outright never starts.
       if (ev.reply_userdata == m_loadSeq && m_loadState == LoadState::Loading && !m_loadReplied) {
@@ -296,15 +513,26 @@ void MpvPlayerWidget::HandleEvent(const mpv_event& ev) {
       if (m_loadState == LoadState::Loading && m_entryStarted) {
         m_loadState = LoadState::Loaded;
         mpv_get_property_async(m_mpv.get(), m_loadSeq, "duration", MPV_FORMAT_DOUBLE);
+        // Not read synchronously: mpv's core may be waiting for us to draw
+        // the file's first frame.
+        mpv_get_property_async(m_mpv.get(), m_loadSeq, "demuxer-start-time", MPV_FORMAT_DOUBLE);
         if (m_pendingSeek >= 0) SeekPercent(m_pendingSeek);
+        if (m_pendingSeekUs >= 0) SeekTo(m_pendingSeekUs, m_pendingSeekKind);
         m_pendingSeek = -1;
+        m_pendingSeekUs = -1;
       }
       break;
     case MPV_EVENT_GET_PROPERTY_REPLY: {
       const auto* prop = static_cast<const mpv_event_property*>(ev.data);
-      if (ev.reply_userdata == m_loadSeq && m_loadState == LoadState::Loaded && ev.error >= 0 &&
-          prop->format == MPV_FORMAT_DOUBLE && std::strcmp(prop->name, "duration") == 0)
+      if (ev.reply_userdata != m_loadSeq || m_loadState != LoadState::Loaded) break;
+      if (std::strcmp(prop->name, "demuxer-start-time") == 0) {
+        // What mpv took off its times (0 for MP4, which it leaves as stored).
+        m_mpvStart = ev.error >= 0 && prop->format == MPV_FORMAT_DOUBLE ? *static_cast<double*>(prop->data) : 0;
+        m_mpvStartKnown = true;
+      } else if (ev.error >= 0 && prop->format == MPV_FORMAT_DOUBLE &&
+                 std::strcmp(prop->name, "duration") == 0) {
         m_duration = *static_cast<double*>(prop->data);
+      }
       break;
     }
     case MPV_EVENT_END_FILE: {
@@ -313,10 +541,19 @@ void MpvPlayerWidget::HandleEvent(const mpv_event& ev) {
           ef->reason == MPV_END_FILE_REASON_ERROR) {
         m_loadState = LoadState::Failed;
         m_duration = -1;
+        ForgetMoves();
         ClearPicture();
       }
       break;
     }
+    // A seek lands with SEEK then PLAYBACK_RESTART once its frame is shown.
+    // Only those after the reply to the latest move are its own.
+    case MPV_EVENT_SEEK:
+      if (m_op.pending && m_op.replied) m_op.seekSeen = true;
+      break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+      if (m_op.pending && m_op.replied && m_op.kind == OpKind::Seek && m_op.seekSeen) Settle(true);
+      break;
     case MPV_EVENT_PROPERTY_CHANGE: {
       const auto* prop = static_cast<const mpv_event_property*>(ev.data);
       if (std::strcmp(prop->name, "duration") == 0) {
@@ -326,6 +563,21 @@ void MpvPlayerWidget::HandleEvent(const mpv_event& ev) {
         m_videoW = prop->format == MPV_FORMAT_INT64 ? int(*static_cast<std::int64_t*>(prop->data)) : 0;
       } else if (std::strcmp(prop->name, "dheight") == 0) {
         m_videoH = prop->format == MPV_FORMAT_INT64 ? int(*static_cast<std::int64_t*>(prop->data)) : 0;
+      } else if (std::strcmp(prop->name, "time-pos") == 0) {
+        if (prop->format != MPV_FORMAT_DOUBLE || !CanMove()) break;
+        const double t = *static_cast<double*>(prop->data);
+        if (m_op.pending) {
+          // A forward step has landed once the position leaves the frame it
+          // started from (mpv has no event of its own for it).
+          if (m_op.kind == OpKind::Step && m_op.replied && t != m_op.from) Settle(true);
+        } else if (m_queuedSteps == 0 && t != m_landedAt && m_mpvStartKnown) {
+          emit playbackPosition(ToFileUs(t));
+        }
+      } else if (std::strcmp(prop->name, "eof-reached") == 0) {
+        // A forward step off the last frame shows none: it ends here.
+        if (prop->format == MPV_FORMAT_FLAG && *static_cast<int*>(prop->data) && m_op.pending &&
+            m_op.replied && m_op.kind == OpKind::Step)
+          Settle(true);
       }
       break;
     }

@@ -12,13 +12,28 @@
 // are asynchronous, so a request returns at once, except getTotalTime while
 // a file is still loading: it then waits, bounded, for the duration.
 //
+// ZANTREL_AO names mpv's audio output (tests use "null"); ZANTREL_MPV_OPTIONS
+// ("name=value,...") overrides mpv options, for measurements only.
+//
 // Failure: if libmpv cannot be initialised the widget paints the background
 // colour and every request answers as for a file that failed to load.
+//
+// Exact positions: times are microseconds on the file's timeline (0 is the
+// container's start time, as the cutting tool counts; see file_origin.h).
+// Seeks and frame steps asked for here (and setToPar) are "program moves":
+// each is pending from the call until mpv shows its frame, then
+// seekSettled() reports that frame's time. playbackPosition() reports only
+// what playback itself does, so a slider that follows it never seeks back.
+// Frame steps are queued behind a pending move and run one at a time; a new
+// seek replaces steps still queued. A new file forgets every move. Each load
+// also reads the file's start with FFmpeg on a thread of its own (joined by
+// the next load or the destructor); the first time asked for waits for it.
 #include <QColor>
 #include <QImage>
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -65,11 +80,56 @@ class MpvPlayerWidget : public QWidget {
   // Longest wait, in ms, of getTotalTime for a file still loading.
   static constexpr int kDurationWaitMs = 3000;
 
+  // --- Exact positions (GUI thread; microseconds on the file's timeline) ---
+  static constexpr std::int64_t kNoTime = -1;
+  // Longest wait of ShownFrameTimeUs for a pending move, and how long a move
+  // may stay pending before it is given up (then no seekSettled comes).
+  static constexpr int kSettleWaitMs = 3000;
+  static constexpr int kGiveUpMs = 5000;
+
+  enum class SeekKind {
+    KeyFrame,  // the key frame at or before the time: one decode, for dragging
+    // The first frame at or after the time (mpv counts a frame up to 5 ms
+    // before it as at it); decodes from the key frame before it.
+    Exact,
+  };
+  // Seeks to `us` (clamped at 0). While the file is still loading the last
+  // such seek is kept and made once it has loaded; with no file, or one that
+  // failed, nothing happens.
+  void SeekTo(std::int64_t us, SeekKind kind);
+  // One frame forward (one decode, no seek) or back (an exact seek from the
+  // key frame before the shown frame, decoding every frame on the way);
+  // leaves the player paused. `frames` is +1 or -1; nothing at 0, nothing
+  // forward on the last frame.
+  void StepFrame(int frames);
+  // An exact seek `seconds` from the shown frame (or from the target of a
+  // pending seek), clamped to the start.
+  void StepSeconds(int seconds);
+  // True from a program move until its frame is shown (or it is given up).
+  bool MovePending() const { return m_op.pending || m_queuedSteps != 0; }
+  // The time of the frame on screen, floored to microseconds, once the file
+  // has loaded and any pending move has settled: waits up to timeoutMs,
+  // handling libmpv's events and rendering frames (seekSettled may be emitted
+  // from inside) but running no Qt events. On return CurrentFrame() holds
+  // that frame. kNoTime when no file is loaded (or it failed), mpv knows no
+  // position, or the wait ran out (the move then stays pending).
+  std::int64_t ShownFrameTimeUs(int timeoutMs = kSettleWaitMs);
+  // The position now, without waiting for a move (kNoTime as above;
+  // mid-move, the target mpv is heading for).
+  std::int64_t PositionUs();
+
  signals:
   // A new frame has been rendered into CurrentFrame() (before it is painted).
   void frameRendered();
   // paintEvent has drawn CurrentFrame().
   void framePainted();
+  // While the file plays: the position of the frame being shown, at most
+  // once per frame (mpv's time-pos); after a pause the last one names the
+  // frame it stopped on. Never for a program move, nor while one is pending.
+  void playbackPosition(std::int64_t us);
+  // A program move has landed: the frame at `us` is shown (as
+  // ShownFrameTimeUs would return it).
+  void seekSettled(std::int64_t us);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -97,6 +157,19 @@ class MpvPlayerWidget : public QWidget {
   void SeekPercent(double percent);
   std::string TotalTimeReply();
 
+  // Program moves: one mpv command each, tagged so its reply is known.
+  enum class OpKind { Seek, Step };
+  bool CanMove() const;
+  void IssueMove(OpKind kind, const char* const* cmd, bool dropFrames);
+  void RunQueuedStep();
+  void Settle(bool landed);
+  void WaitEvents(double seconds);
+  void ForgetMoves();
+  // mpv's time (seconds) <-> the file's timeline (microseconds).
+  std::int64_t ToFileUs(double mpvSeconds);
+  double ToMpvSeconds(std::int64_t us);
+  std::int64_t OriginUs();
+
   std::unique_ptr<mpv_handle, MpvDeleter> m_mpv;
   std::unique_ptr<mpv_render_context, RenderDeleter> m_render;
   // Coalesce the callbacks: one queued call at a time for each.
@@ -112,6 +185,34 @@ class MpvPlayerWidget : public QWidget {
   LoadState m_loadState = LoadState::None;
   double m_duration = -1;  // < 0: unknown
   double m_pendingSeek = -1;  // percent asked for while loading; < 0: none
+  // A SeekTo made while loading (m_pendingSeekUs < 0: none).
+  std::int64_t m_pendingSeekUs = -1;
+  SeekKind m_pendingSeekKind = SeekKind::Exact;
+  // The origin of the file's timeline, read off the GUI thread at each load.
+  std::future<std::int64_t> m_origin;
+  std::int64_t m_originUs = 0;
+  bool m_originKnown = false;
+  double m_mpvStart = 0;  // mpv's demuxer-start-time: what it subtracted
+  bool m_mpvStartKnown = false;
+
+  // The latest program move: pending from its command to the frame shown.
+  // Its reply comes first; a seek then lands with SEEK and PLAYBACK_RESTART,
+  // a forward step when the position leaves the frame it started from.
+  struct Op {
+    bool pending = false;
+    OpKind kind = OpKind::Seek;
+    std::uint64_t seq = 0;      // of the latest command
+    bool replied = false;       // the latest command has been run by mpv
+    bool seekSeen = false;      // a SEEK came after that reply
+    std::int64_t targetUs = kNoTime;  // an absolute seek's target, for StepSeconds
+    double from = -1;                 // a forward step: mpv's time-pos before it
+  } m_op;
+  std::uint64_t m_opSeq = 0;
+  int m_queuedSteps = 0;  // frame steps waiting for the pending move, signed
+  bool m_dropFrames = true;  // hr-seek-framedrop as last set
+  // mpv's time-pos where the last program move landed: its late change
+  // notice is not playback.
+  double m_landedAt = -1;
   int m_videoW = 0, m_videoH = 0;
 
   // Owns its own 64-byte aligned pixels, so copies handed out stay valid.

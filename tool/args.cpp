@@ -31,6 +31,31 @@ int Clamp(long long v, int lo, int hi) {
 
 }  // namespace
 
+bool ParseSeconds(const std::string& text, long long maxSeconds, long long* microseconds) {
+  // By hand rather than strtod: a double cannot hold every microsecond of a
+  // long source exactly, and the boundary two pieces share must be exact.
+  long long whole = 0, fraction = 0;
+  std::size_t i = 0, digits = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+    whole = whole * 10 + (text[i] - '0');
+    if (whole > maxSeconds) return false;
+  }
+  if (digits == 0) return false;
+  if (i < text.size()) {
+    if (text[i] != '.') return false;
+    std::size_t decimals = 0;
+    for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++decimals) {
+      if (decimals == 6) return false;
+      fraction = fraction * 10 + (text[i] - '0');
+    }
+    if (decimals == 0 || i != text.size()) return false;
+    for (; decimals < 6; ++decimals) fraction *= 10;
+  }
+  if (whole == maxSeconds && fraction > 0) return false;
+  *microseconds = whole * 1000000 + fraction;
+  return true;
+}
+
 bool ParseBitRate(const std::string& text, long long* bitsPerSecond) {
   if (text.empty()) return false;
   errno = 0;
@@ -79,11 +104,11 @@ bool ParseArgs(const std::vector<std::string>& args, ToolArgs* out, std::string*
       if (!needValue(i)) return false;
       long long v;
       // Up to about 31 years: far beyond any source, and no overflow later.
-      if (!ParseInteger(args[i + 1], &v) || v < 0 || v > 1000000000) {
-        *error = "option " + arg + " needs whole seconds, got '" + args[i + 1] + "'";
+      if (!ParseSeconds(args[i + 1], 1000000000, &v)) {
+        *error = "option " + arg + " needs seconds (up to 6 decimals), got '" + args[i + 1] + "'";
         return false;
       }
-      (arg == "-ss" ? a.startSeconds : a.lengthSeconds) = v;
+      (arg == "-ss" ? a.startUs : a.lengthUs) = v;
       ++i;
     } else if (arg == "-ar" || arg == "-ac") {
       if (!needValue(i)) return false;
@@ -173,8 +198,14 @@ std::string UsageText() {
       "      The container follows the output's extension (3gp: H.264\n"
       "      or H.263 with AMR-NB 8 kHz mono; flv: H.264 or Sorenson H.263 with MP3\n"
       "      or AAC; others: the source's codecs where the container carries them).\n"
-      "        -ss <S>    start, whole seconds (default 0)\n"
-      "        -t <T>     length, whole seconds (default: to the end)\n"
+      "        -ss <S>    start in seconds, up to 6 decimals (\"12\", \"3.4\",\n"
+      "                   \"3.400000\"; default 0); the piece starts on the\n"
+      "                   first frame at or after S\n"
+      "        -t <T>     length in seconds, up to 6 decimals, more than 0\n"
+      "                   (default: to the end); the piece ends before S + T,\n"
+      "                   counted in whole microseconds, where the next piece\n"
+      "                   starts. A window that holds no frame writes nothing\n"
+      "                   (\"holds no picture\")\n"
       "        -y         replace an existing output file\n"
       "        -ar, -ac, -ab  audio sample rate, channel count, bit rate\n"
       "        <threads>  the most threads the video encoder may use, capped at\n"
@@ -182,8 +213,9 @@ std::string UsageText() {
       "                   video decoder uses at most 2, the audio codecs 1\n"
       "        <scale>    progress scale: the run reports 0..<scale> through the\n"
       "                   progress channel (default 100, i.e. percent)\n"
-      "        <quality>  0..100; 100 (default) is visually lossless (x264 crf 18,\n"
-      "                   qscale 2); each step down raises crf by 0.33 / qscale by 0.29\n"
+      "        <quality>  0..100; 100 (default) is visually lossless (x264 and\n"
+      "                   x265 crf 18, preset veryfast; qscale 2); each step down\n"
+      "                   raises crf by 0.33 / qscale by 0.29\n"
       "        <smart>    1 (default): smart cut where it is sound, 0: always the\n"
       "                   full re-encode\n"
       "      Two ways, chosen per piece and named on standard error:\n"
@@ -194,6 +226,10 @@ std::string UsageText() {
       "                    and, where B-frames demand it, those of the last group\n"
       "                    before the end are re-encoded with x264 matched to the\n"
       "                    source; every other packet is copied as it stands.\n"
+      "                    HEVC from MP4, MOV or Matroska into mp4, mov or mkv\n"
+      "                    likewise, with x265 matched to the source (profile,\n"
+      "                    level, bit depth, chroma); copied IRAP pictures get\n"
+      "                    the source's parameter sets in front (track hev1).\n"
       "                    Also for Sorenson H.263 in FLV into flv, H.263 in\n"
       "                    3GP, MP4 or MOV into 3gp or mov, and MPEG-4\n"
       "                    Part 2 without B-frames in AVI into avi: the frames\n"

@@ -12,8 +12,10 @@ struct ToolArgs {
   bool help = false;
   std::string input;               // -i
   std::string output;              // first bare word; empty = probe
-  std::optional<long long> startSeconds;   // -ss, whole seconds
-  std::optional<long long> lengthSeconds;  // -t, whole seconds
+  // -ss and -t: seconds with up to 6 decimals, held as whole microseconds so
+  // that S + T of one piece is exactly the S of the next.
+  std::optional<long long> startUs;   // -ss
+  std::optional<long long> lengthUs;  // -t
   bool overwrite = false;          // -y
   std::optional<int> sampleRate;   // -ar
   std::optional<int> channels;     // -ac
@@ -43,6 +45,11 @@ bool ParseArgs(const std::vector<std::string>& args, ToolArgs* out, std::string*
 
 ProbeTuning ProbeTuningFrom(const ToolArgs& args);
 CutTuning CutTuningFrom(const ToolArgs& args);
+
+// Parses a time of "-ss"/"-t": digits, optionally a point and 1 to 6 more
+// digits ("12", "3.4", "3.400000"), into whole microseconds; false when
+// malformed (signs, exponents, a 7th decimal) or beyond `maxSeconds`.
+bool ParseSeconds(const std::string& text, long long maxSeconds, long long* microseconds);
 
 // Parses "12.2k", "64000", "128K", "1.5M" into bits per second; false when malformed.
 bool ParseBitRate(const std::string& text, long long* bitsPerSecond);

@@ -13,6 +13,7 @@ namespace {
 const AVCodec* VideoEncoderFor(AVCodecID id) {
   switch (id) {
     case AV_CODEC_ID_H264: return avcodec_find_encoder_by_name("libx264");
+    case AV_CODEC_ID_HEVC: return avcodec_find_encoder_by_name("libx265");
     case AV_CODEC_ID_MPEG4: return avcodec_find_encoder_by_name("mpeg4");
     case AV_CODEC_ID_FLV1: return avcodec_find_encoder_by_name("flv");
     case AV_CODEC_ID_H263: return avcodec_find_encoder_by_name("h263");
@@ -94,6 +95,8 @@ bool PlanCodecs(const std::string& outputPath, const AVCodecParameters* video,
       case OutputForm::kGeneral:
         if (Carries(p.format, src)) p.videoEncoder = VideoEncoderFor(src);
         if (src == AV_CODEC_ID_H263 && !IsH263Size(video->width, video->height)) p.videoEncoder = nullptr;
+        // HEVC in AVI plays almost nowhere; AVI keeps its usual codec.
+        if (src == AV_CODEC_ID_HEVC && std::strcmp(p.format->name, "avi") == 0) p.videoEncoder = nullptr;
         if (!p.videoEncoder) {
           AVCodecID usual = p.format->video_codec;
           if (std::strcmp(p.format->name, "avi") == 0) usual = AV_CODEC_ID_MPEG4;

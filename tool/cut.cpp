@@ -118,8 +118,21 @@ class Seeker {
   std::optional<LeadingPictures> leading_;  // AVI only
 };
 
-// How one attempt at the piece ended.
-enum class Attempt { kDone, kFailed, kFallback, kAudioFallback };
+// "3", "3.4", "3.000001": a time of the command line as it was given.
+std::string SecondsText(std::int64_t us) {
+  std::string text = std::to_string(us / AV_TIME_BASE);
+  if (const std::int64_t fraction = us % AV_TIME_BASE) {
+    std::string digits = std::to_string(AV_TIME_BASE + fraction).substr(1);
+    digits.erase(digits.find_last_not_of('0') + 1);
+    text += "." + digits;
+  }
+  return text;
+}
+
+// How one attempt at the piece ended. kEmpty: the window holds no picture
+// (or, without video, no sound), as in a gap of the source or between two
+// pictures; nothing of the source is missing, and nothing is written.
+enum class Attempt { kDone, kEmpty, kFailed, kFallback, kAudioFallback };
 
 // Cuts the piece once: smartly when `smart` and the source allows it, else
 // by full re-encode. kFallback (with the reason in *why) when the smart cut
@@ -147,11 +160,10 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, bool 
   }
   TraceTime("source opened");
   AVFormatContext* in = src.format.get();
-  const PieceWindow window = PieceWindow::FromSeconds(args.startSeconds.value_or(0), args.lengthSeconds, src.durationUs);
+  const PieceWindow window = PieceWindow::FromMicroseconds(args.startUs.value_or(0), args.lengthUs, src.durationUs);
   const std::int64_t startUs = window.startUs();
   if (src.durationUs > 0 && startUs >= src.durationUs) {
-    ReportError("the start (" + std::to_string(startUs / AV_TIME_BASE) +
-                " s) lies beyond the end of the source");
+    ReportError("the start (" + SecondsText(startUs) + " s) lies beyond the end of the source");
     return Attempt::kFailed;
   }
   const AVCodecParameters* vpar = src.videoStream >= 0 ? in->streams[src.videoStream]->codecpar : nullptr;
@@ -271,11 +283,6 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, bool 
     return Attempt::kAudioFallback;
   }
   const std::int64_t firstKeptUs = useSmart ? smartVideo.firstKeptUs() : video.firstKeptUs();
-  if (ok && hasVideo && firstKeptUs < 0) {
-    // The video never reached the start: the source holds no picture there.
-    ReportError("the source has no picture at " + std::to_string(startUs / AV_TIME_BASE) + " s");
-    return Attempt::kFailed;
-  }
   if (!ok) {
     ReportError(error);
     return Attempt::kFailed;
@@ -292,6 +299,16 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, bool 
   }
   const std::int64_t frames = useSmart ? smartVideo.framesWritten() : video.framesWritten();
   const bool noAudio = copyAudio ? audioCopy.packetsWritten() == 0 : audio.samplesWritten() == 0;
+  // No picture at or after S before E in a source read whole (the pictures
+  // went past E, or the stream ended); without video, the sound went past E
+  // with nothing in it.
+  if (!readError && ((hasVideo && firstKeptUs < 0) ||
+                     (!hasVideo && noAudio && audioReachedUs() >= window.endUs()))) {
+    ReportError("the piece [" + SecondsText(startUs) + " s, " +
+                (window.runsToEnd() ? std::string("end") : SecondsText(window.endUs()) + " s") +
+                ") holds no " + (hasVideo ? "picture" : "sound") + " of the source; nothing written");
+    return Attempt::kEmpty;
+  }
   if ((hasVideo && frames == 0) || (!hasVideo && noAudio)) {
     ReportError("nothing could be decoded in the requested range");
     return Attempt::kFailed;
@@ -326,8 +343,8 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, bool 
 
 int RunCut(const ToolArgs& args) {
   const CutTuning tuning = CutTuningFrom(args);
-  if (args.lengthSeconds && *args.lengthSeconds == 0) {
-    ReportError("the length (-t) must be at least one second");
+  if (args.lengthUs && *args.lengthUs == 0) {
+    ReportError("the length (-t) must be more than zero");
     return 1;
   }
   std::string error;
@@ -346,6 +363,7 @@ int RunCut(const ToolArgs& args) {
   // A smart cut that turned out unsound midway is redone the slow way,
   // which always is.
   if (a == Attempt::kFallback) a = CutOnce(args, tuning, false, false, &progress, &why, &audioWhy);
+  // An empty window ends as a failure does today: exit 1, no piece.
   if (a != Attempt::kDone) return 1;
   progress.Finish();
   return 0;

@@ -9,18 +9,17 @@ extern "C" {
 
 namespace zantrel::tool {
 
-PieceWindow PieceWindow::FromSeconds(long long startSeconds, std::optional<long long> lengthSeconds,
-                                     std::int64_t durationUs) {
-  constexpr std::int64_t kUs = 1000000;
+PieceWindow PieceWindow::FromMicroseconds(long long startUs, std::optional<long long> lengthUs,
+                                          std::int64_t durationUs) {
   PieceWindow w;
-  const long long maxSeconds = kBeyondUs / kUs / 2;
-  const std::int64_t s = std::clamp<long long>(startSeconds, 0, maxSeconds);
-  w.startUs_ = s * kUs;
-  w.openStart_ = s == 0;
-  if (lengthSeconds) {
-    w.endUs_ = w.startUs_ + std::clamp<long long>(*lengthSeconds, 0, maxSeconds) * kUs;
+  const long long maxUs = kBeyondUs / 2;
+  w.startUs_ = std::clamp<long long>(startUs, 0, maxUs);
+  w.openStart_ = w.startUs_ == 0;
+  if (lengthUs) {
+    w.endUs_ = w.startUs_ + std::clamp<long long>(*lengthUs, 0, maxUs);
     // The job asks the last piece for a second more than the whole-second
-    // duration; anything at or past the known end is the rest of the file.
+    // duration (an exact plan for its exact end); anything at or past the
+    // known end is the rest of the file.
     w.openEnd_ = durationUs > 0 && w.endUs_ >= durationUs;
   }
   return w;

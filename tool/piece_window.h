@@ -6,7 +6,7 @@
 // probe's Duration and the preview's position count from. A video stream
 // that starts 0.5 s after the audio has its first picture at 0.5, not at 0.
 //
-// Pieces cut at the same whole-second boundaries b0 = 0 < b1 < ... < bn
+// Pieces cut at the same boundaries b0 = 0 < b1 < ... < bn (microseconds)
 // partition the source: a frame at time t belongs to piece k exactly when
 // b(k-1) <= t < b(k). This is the one place that rule is written down; the
 // video and audio paths (and any faster cut built beside them) ask it.
@@ -22,8 +22,10 @@ class PieceWindow {
   // source's duration (`durationUs`, -1 when unknown) runs on to the real end,
   // so the first and last pieces lose nothing to rounded or wrong durations.
   // No length means to the end.
-  static PieceWindow FromSeconds(long long startSeconds, std::optional<long long> lengthSeconds,
-                                 std::int64_t durationUs);
+  // `startUs` and `lengthUs` are the command line's S and T in whole
+  // microseconds, so that S + T of one piece is exactly S of the next.
+  static PieceWindow FromMicroseconds(long long startUs, std::optional<long long> lengthUs,
+                                      std::int64_t durationUs);
 
   // True when a frame presented at `tUs` on the file's timeline belongs to the piece.
   bool Holds(std::int64_t tUs) const { return (openStart_ || tUs >= startUs_) && (openEnd_ || tUs < endUs_); }

@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include "tool/h264_bitstream.h"
+#include "tool/hevc_bitstream.h"
 
 namespace zantrel::tool {
 namespace {
@@ -67,6 +68,39 @@ std::string MpegStyleObstacle(const AVCodecParameters* video, const char* demuxe
   return "";
 }
 
+// HEVC: x265 cannot choose its parameter set ids, so the re-encoded runs
+// carry their own sets in band and every copied IRAP picture the source's
+// (see SmartVideo); that needs a container whose track may say so (hev1 in
+// MP4 and MOV, Matroska).
+std::string HevcObstacle(const AVCodecParameters* video, const char* demuxerName, const AVCodec* encoder,
+                         const AVOutputFormat* muxer) {
+  if (!encoder || encoder->id != AV_CODEC_ID_HEVC || std::strcmp(encoder->name, "libx265") != 0)
+    return "the output form changes the video codec";
+  if (!OneOf(demuxerName, {kMovDemuxer, "matroska,webm"}))
+    return std::string("the source container (") + demuxerName + ") keeps no HEVC configuration record";
+  if (!muxer || !OneOf(muxer->name, {"mp4", "mov", "matroska"}))
+    return std::string("the output container (") + (muxer ? muxer->name : "?") +
+           ") does not take the source's HEVC packets as they are";
+  HvcConfig config;
+  if (!ParseHvcC(video->extradata, static_cast<std::size_t>(std::max(video->extradata_size, 0)), &config))
+    return "the source has no HEVC configuration record";
+  if (config.vps.empty() || config.sps.empty() || config.pps.empty())
+    return "the source's parameter sets are not in its configuration record";
+  HevcSpsFacts facts;
+  for (const Bytes& sps : config.sps)
+    if (!ParseHevcSps(sps, &facts)) return "the source's sequence parameter set cannot be read";
+  // Main, Main 10, Main Still Picture and the range extensions: what x265
+  // makes, for the pixel formats it takes.
+  if (facts.profileIdc < 1 || facts.profileIdc > 4) return "the source's HEVC profile is not one x265 makes";
+  bool format = false;
+  for (const AVPixelFormat* f = encoder->pix_fmts; f && *f != AV_PIX_FMT_NONE; ++f) format |= *f == video->format;
+  if (!format) return "x265 does not take the source's pixel format";
+  if (video->field_order != AV_FIELD_PROGRESSIVE && video->field_order != AV_FIELD_UNKNOWN)
+    return "the source is interlaced";
+  if (video->width <= 0 || video->height <= 0) return "the source's picture size is unknown";
+  return "";
+}
+
 }  // namespace
 
 std::string SmartCutObstacle(const AVCodecParameters* video, const char* demuxerName,
@@ -74,6 +108,7 @@ std::string SmartCutObstacle(const AVCodecParameters* video, const char* demuxer
   if (!video) return "the source has no video";
   if (!demuxerName) demuxerName = "?";
   if (IsMpegStyle(video->codec_id)) return MpegStyleObstacle(video, demuxerName, encoder, muxer);
+  if (video->codec_id == AV_CODEC_ID_HEVC) return HevcObstacle(video, demuxerName, encoder, muxer);
   if (video->codec_id != AV_CODEC_ID_H264)
     return std::string("the source's video is ") + avcodec_get_name(video->codec_id) +
            ", which has no matching encoder here";

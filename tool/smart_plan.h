@@ -29,6 +29,10 @@ namespace zantrel::tool {
 // show pictures in decode order: each key frame is a clean entry point and
 // the head is re-encoded by the same codec's encoder. MPEG-4 with B-frames
 // is not cut smartly.
+//
+// HEVC (an hvcC configuration in MP4, MOV or Matroska, into one of those) is
+// cut like H.264, its partial groups re-encoded by libx265 matched to the
+// source's profile, level, bit depth and chroma format.
 std::string SmartCutObstacle(const AVCodecParameters* video, const char* demuxerName,
                              const AVCodec* encoder, const AVOutputFormat* muxer);
 

@@ -33,6 +33,21 @@ constexpr int kSeamCheckPackets = 4;
 // would cost as much as the copy saves.
 constexpr std::size_t kEncodedCheckPackets = 5;
 
+// x265's name for the profile of `facts`; null when it has none.
+const char* X265Profile(const HevcSpsFacts& f) {
+  if (f.profileIdc == 1) return "main";
+  if (f.profileIdc == 2) return "main10";
+  if (f.profileIdc == 3) return "mainstillpicture";
+  if (f.profileIdc != 4 || f.bitDepthLuma != f.bitDepthChroma) return nullptr;
+  const int depth = f.bitDepthLuma;
+  switch (f.chromaFormatIdc) {
+    case 1: return depth == 12 ? "main12" : nullptr;
+    case 2: return depth == 10 ? "main422-10" : depth == 12 ? "main422-12" : nullptr;
+    case 3: return depth == 8 ? "main444-8" : depth == 10 ? "main444-10" : depth == 12 ? "main444-12" : nullptr;
+    default: return nullptr;
+  }
+}
+
 const char* X264Profile(int profile) {
   switch (profile & ~FF_PROFILE_H264_CONSTRAINED) {
     case FF_PROFILE_H264_BASELINE: return "baseline";
@@ -72,6 +87,8 @@ SmartVideo::Status SmartVideo::Init(AVFormatContext* in, int index, const CodecP
   }
   codec_ = par->codec_id;
   mpeg_ = IsMpegStyle(codec_);
+  hevc_ = codec_ == AV_CODEC_ID_HEVC;
+  if (hevc_) pixFmt_ = static_cast<AVPixelFormat>(par->format);
   encoder_ = plan.videoEncoder;
 
   rate_ = av_guess_frame_rate(in, in_, nullptr);
@@ -82,7 +99,9 @@ SmartVideo::Status SmartVideo::Init(AVFormatContext* in, int index, const CodecP
 
   Bytes extradata(par->extradata, par->extradata + std::max(par->extradata_size, 0));
   sourceVol_ = codec_ == AV_CODEC_ID_MPEG4 ? Mpeg4VolUnit(extradata.data(), extradata.size()) : Bytes();
-  Status st = mpeg_ ? OpenMpegEncoder(&headEnc_, message) : InitH264(&extradata, message);
+  Status st = mpeg_   ? OpenMpegEncoder(&headEnc_, message)
+              : hevc_ ? InitHevc(&extradata, message)
+                      : InitH264(&extradata, message);
   if (st != Status::kOk) return st;
 
   // Decoding the partial groups: frame threads add delay that only matters
@@ -101,6 +120,9 @@ SmartVideo::Status SmartVideo::Init(AVFormatContext* in, int index, const CodecP
   const bool keepTag = mpeg_ && std::strcmp(of->name, "avi") == 0 && of->codec_tag &&
                        av_codec_get_id(of->codec_tag, par->codec_tag) == par->codec_id;
   if (!keepTag) out_->codecpar->codec_tag = 0;
+  // Parameter sets in band: MP4 and MOV say so by the sample entry's name.
+  if (hevc_ && (std::strcmp(of->name, "mp4") == 0 || std::strcmp(of->name, "mov") == 0))
+    out_->codecpar->codec_tag = MKTAG('h', 'e', 'v', '1');
   av_freep(&out_->codecpar->extradata);
   out_->codecpar->extradata_size = 0;
   if (!extradata.empty()) {
@@ -140,6 +162,7 @@ SmartVideo::Status SmartVideo::Init(AVFormatContext* in, int index, const CodecP
 SmartVideo::Status SmartVideo::InitH264(Bytes* avcc, std::string* message) {
   const AVCodecParameters* par = in_->codecpar;
   ParseAvcC(par->extradata, static_cast<std::size_t>(par->extradata_size), &config_);
+  nalLengthSize_ = config_.nalLengthSize;
   paramSetId_ = FreeParameterSetId(config_);
   Status st = OpenEncoder(&headEnc_, message);
   if (st != Status::kOk) return st;
@@ -167,6 +190,25 @@ SmartVideo::Status SmartVideo::InitH264(Bytes* avcc, std::string* message) {
   }
   encoderSets_.assign(headEnc_->extradata, headEnc_->extradata + headEnc_->extradata_size);
   return Status::kOk;
+}
+
+SmartVideo::Status SmartVideo::InitHevc(Bytes* hvcc, std::string* message) {
+  const AVCodecParameters* par = in_->codecpar;
+  const auto* data = par->extradata;
+  const auto size = static_cast<std::size_t>(std::max(par->extradata_size, 0));
+  // SmartCutObstacle has read the record and its SPS already.
+  if (!ParseHvcC(data, size, &hvc_) || hvc_.sps.empty() || !ParseHevcSps(hvc_.sps.front(), &hevcFacts_)) {
+    *message = "the source has no HEVC configuration record";
+    return Status::kFallback;
+  }
+  nalLengthSize_ = hvc_.nalLengthSize;
+  hevcPrefix_ = HevcParameterSetPrefix(hvc_, nalLengthSize_);
+  *hvcc = HvcCWithSetsInBand(data, size);
+  if (hvcc->empty()) {
+    *message = "the source has no HEVC configuration record";
+    return Status::kFallback;
+  }
+  return OpenEncoder(&headEnc_, message);
 }
 
 int SmartVideo::MpegThreads(const AVCodecContext& settings) const {
@@ -235,7 +277,58 @@ SmartVideo::Status SmartVideo::OpenMpegEncoder(CodecContextPtr* enc, std::string
   return Status::kOk;
 }
 
+SmartVideo::Status SmartVideo::OpenX265(CodecContextPtr* enc, std::string* message) {
+  const AVCodec* x265 = avcodec_find_encoder_by_name("libx265");
+  const AVCodecParameters* par = in_->codecpar;
+  const char* profile = X265Profile(hevcFacts_);
+  enc->reset(x265 && profile ? avcodec_alloc_context3(x265) : nullptr);
+  if (!*enc) {
+    *message = x265 ? "x265 makes no profile like the source's" : "libx265 is not available";
+    return Status::kFallback;
+  }
+  AVCodecContext* c = enc->get();
+  c->width = par->width;
+  c->height = par->height;
+  c->pix_fmt = pixFmt_;
+  c->color_range = par->color_range;
+  c->color_primaries = par->color_primaries;
+  c->color_trc = par->color_trc;
+  c->colorspace = par->color_space;
+  c->chroma_sample_location = par->chroma_location;
+  c->sample_aspect_ratio = av_guess_sample_aspect_ratio(inFormat_, in_, nullptr);
+  c->time_base = in_->time_base;
+  c->framerate = rate_;
+  // No global header: the run's first picture, an IDR, carries x265's own
+  // VPS/SPS/PPS in band, as x265 cannot give them ids the source leaves free.
+  c->thread_count = threads_;
+  c->gop_size = 100000;  // the head and tail need only their first IDR
+  AVDictionary* opts = nullptr;
+  char crf[16];
+  std::snprintf(crf, sizeof crf, "%.2f", 18 + (100 - quality_) * 0.33);
+  // Like the source's: its level and tier as the most the run may need.
+  char params[200];
+  std::snprintf(params, sizeof params,
+                "log-level=error:info=0:bframes=0:ref=1:scenecut=0:open-gop=0:repeat-headers=1:"
+                "level-idc=%d.%d:high-tier=%d",
+                hevcFacts_.levelIdc / 30, hevcFacts_.levelIdc % 30 / 3, hevcFacts_.tier);
+  // x265 sizes its thread pool itself; `threads` bounds it as for x264.
+  std::string all = params;
+  if (threads_ > 0) all += ":pools=" + std::to_string(threads_);
+  av_dict_set(&opts, "preset", "veryfast", 0);
+  av_dict_set(&opts, "crf", crf, 0);
+  av_dict_set(&opts, "profile", profile, 0);
+  av_dict_set(&opts, "x265-params", all.c_str(), 0);
+  const int err = avcodec_open2(c, x265, &opts);
+  av_dict_free(&opts);
+  if (err < 0) {
+    *message = "cannot open libx265 like the source: " + AvErrorText(err);
+    return Status::kFallback;
+  }
+  return Status::kOk;
+}
+
 SmartVideo::Status SmartVideo::OpenEncoder(CodecContextPtr* enc, std::string* message) {
+  if (hevc_) return OpenX265(enc, message);
   const AVCodec* x264 = avcodec_find_encoder_by_name("libx264");
   const AVCodecParameters* par = in_->codecpar;
   enc->reset(x264 ? avcodec_alloc_context3(x264) : nullptr);
@@ -311,13 +404,50 @@ bool SmartVideo::IsCleanKey(const AVPacket* pkt) const {
   // An IDR frame has no leading pictures: nothing decoded after it is shown
   // before it, and nothing after it refers to anything before it.
   std::vector<int> types;
-  if (!LengthPrefixedNalTypes(pkt->data, static_cast<std::size_t>(pkt->size), config_.nalLengthSize, &types))
-    return false;
+  const auto size = static_cast<std::size_t>(pkt->size);
+  if (hevc_) {
+    // HEVC: an IDR picture; a CRA's leading pictures may refer back.
+    if (!HevcNalTypes(pkt->data, size, nalLengthSize_, &types)) return false;
+    return std::find_if(types.begin(), types.end(),
+                        [](int t) { return t == kHevcIdrWRadl || t == kHevcIdrNLp; }) != types.end();
+  }
+  if (!LengthPrefixedNalTypes(pkt->data, size, nalLengthSize_, &types)) return false;
   return std::find(types.begin(), types.end(), kNalIdrSlice) != types.end();
 }
 
 SmartVideo::Status SmartVideo::Feed(const AVPacket* pkt, std::string* message) {
   if (done_) return Status::kOk;
+  // Matroska stores no decoding times: the demuxer derives them once it has
+  // seen as many packets as the stream reorders, so the first packets (from
+  // the start or a seek) come without. They wait for the first packet with
+  // one and are dated back from it, a frame apart.
+  if (!mpeg_ && pkt && pkt->dts == AV_NOPTS_VALUE && pkt->pts != AV_NOPTS_VALUE && !dated_ &&
+      undated_.size() < 32) {
+    PacketPtr held(av_packet_clone(pkt));
+    if (!held) {
+      *message = "out of memory";
+      return Status::kError;
+    }
+    undated_.push_back(std::move(held));
+    return Status::kOk;
+  }
+  if (pkt && pkt->dts != AV_NOPTS_VALUE) dated_ = true;
+  if (!undated_.empty()) {
+    std::vector<PacketPtr> held = std::move(undated_);
+    undated_.clear();
+    if (pkt && pkt->dts != AV_NOPTS_VALUE) {
+      std::int64_t dts = pkt->dts;
+      for (auto it = held.rbegin(); it != held.rend(); ++it) (*it)->dts = dts -= frameTs_;
+    }
+    for (const PacketPtr& p : held) {
+      Status st = FeedDated(p.get(), message);
+      if (st != Status::kOk || done_) return st;
+    }
+  }
+  return FeedDated(pkt, message);
+}
+
+SmartVideo::Status SmartVideo::FeedDated(const AVPacket* pkt, std::string* message) {
   PacketPtr filled;
   if (pkt && mpeg_ && (countsFrames_ || (pkt->pts == AV_NOPTS_VALUE && pkt->dts != AV_NOPTS_VALUE))) {
     // Shown in decode order: a packet's decoding time is its presentation.
@@ -452,6 +582,12 @@ SmartVideo::Status SmartVideo::FeedCopy(const AVPacket* pkt, bool clean, std::st
     *message = "out of memory";
     return Status::kError;
   }
+  // An HEVC IDR picture may have leading pictures (RADL), decoded after it
+  // and shown before it: the head has re-encoded those already.
+  if (hevc_ && !group_.empty() && pkt->pts < group_.front()->pts) {
+    *message = "the source's key frames have leading pictures";
+    return Status::kFallback;
+  }
   if (pkt->pts >= endTs_ && firstAtEnd_ == SIZE_MAX) firstAtEnd_ = group_.size();
   groupBytes_ += pkt->size;
   group_.push_back(std::move(copy));
@@ -485,7 +621,8 @@ SmartVideo::Status SmartVideo::DecideTail(std::string* message) {
   // same id.
   st = mpeg_ ? OpenMpegEncoder(&tailEnc_, message) : OpenEncoder(&tailEnc_, message);
   if (st != Status::kOk) return st;
-  if (!mpeg_ && encoderSets_ != Bytes(tailEnc_->extradata, tailEnc_->extradata + tailEnc_->extradata_size)) {
+  if (!mpeg_ && !hevc_ &&
+      encoderSets_ != Bytes(tailEnc_->extradata, tailEnc_->extradata + tailEnc_->extradata_size)) {
     *message = "the encoder's parameter sets changed between the start and the end";
     return Status::kFallback;
   }
@@ -556,8 +693,9 @@ SmartVideo::Status SmartVideo::Decode(const AVPacket* pkt, AVCodecContext* enc, 
       frame_->pts = ts;
       frame_->pict_type = AV_PICTURE_TYPE_NONE;
       frame_->sample_aspect_ratio = enc->sample_aspect_ratio;
-      if (frame_->format != AV_PIX_FMT_YUV420P && frame_->format != AV_PIX_FMT_YUVJ420P) {
-        *message = "a decoded frame is not 8-bit 4:2:0";
+      if (hevc_ ? frame_->format != pixFmt_
+                : frame_->format != AV_PIX_FMT_YUV420P && frame_->format != AV_PIX_FMT_YUVJ420P) {
+        *message = hevc_ ? "a decoded frame changes the source's pixel format" : "a decoded frame is not 8-bit 4:2:0";
         st = Status::kFallback;
       } else {
         if (frame_->format == AV_PIX_FMT_YUVJ420P) frame_->format = AV_PIX_FMT_YUV420P;
@@ -602,11 +740,15 @@ SmartVideo::Status SmartVideo::Encode(AVCodecContext* enc, AVFrame* frame, std::
       out->push_back(std::move(p));
       continue;
     }
-    // The output keeps the source's NAL length prefixes, not x264's start
-    // codes.
+    if (hevc_ && (encoded_->flags & AV_PKT_FLAG_KEY)) {
+      Status st = CheckEncodedSets(encoded_.get(), message);
+      if (st != Status::kOk) return st;
+    }
+    // The output keeps the source's NAL length prefixes, not the encoder's
+    // start codes.
     Bytes body;
-    if (!AnnexBToLengthPrefixed(encoded_->data, static_cast<std::size_t>(encoded_->size),
-                                config_.nalLengthSize, &body)) {
+    if (!AnnexBToLengthPrefixed(encoded_->data, static_cast<std::size_t>(encoded_->size), nalLengthSize_,
+                                &body)) {
       *message = "a re-encoded frame is too large for the source's NAL length size";
       return Status::kFallback;
     }
@@ -653,9 +795,56 @@ SmartVideo::Status SmartVideo::WriteEncoded(std::vector<PacketPtr>* packets, std
   return Status::kOk;
 }
 
+SmartVideo::Status SmartVideo::CheckEncodedSets(const AVPacket* annexB, std::string* message) const {
+  for (const Bytes& nal : SplitAnnexB(annexB->data, static_cast<std::size_t>(annexB->size))) {
+    if (nal.size() < 2 || ((nal[0] >> 1) & 0x3f) != kHevcSps) continue;
+    HevcSpsFacts made;
+    const std::string why = ParseHevcSps(nal, &made) ? HevcMismatch(hevcFacts_, made) : "an unreadable SPS";
+    if (!why.empty()) {
+      *message = "x265 codes the re-encoded frames with " + why;
+      return Status::kFallback;
+    }
+  }
+  return Status::kOk;
+}
+
+SmartVideo::Status SmartVideo::PrepareCopy(const AVPacket* pkt, PacketPtr* out, std::string* message) const {
+  std::vector<int> types;
+  bool irap = false, vps = false, sps = false, pps = false;
+  if (hevc_ && HevcNalTypes(pkt->data, static_cast<std::size_t>(pkt->size), nalLengthSize_, &types))
+    for (int t : types) {
+      irap |= t >= kHevcBlaWLp && t <= kHevcIrapLast;
+      vps |= t == kHevcVps;
+      sps |= t == kHevcSps;
+      pps |= t == kHevcPps;
+    }
+  if (!irap || (vps && sps && pps)) {
+    out->reset(av_packet_clone(pkt));
+  } else {
+    // The only bytes of a copied run that are not the source's.
+    out->reset(av_packet_alloc());
+    const std::size_t size = hevcPrefix_.size() + static_cast<std::size_t>(pkt->size);
+    if (*out && (size > INT_MAX / 2 || av_new_packet(out->get(), static_cast<int>(size)) < 0 ||
+                 av_packet_copy_props(out->get(), pkt) < 0))
+      out->reset();
+    if (*out) {
+      std::memcpy((*out)->data, hevcPrefix_.data(), hevcPrefix_.size());
+      std::memcpy((*out)->data + hevcPrefix_.size(), pkt->data, static_cast<std::size_t>(pkt->size));
+    }
+  }
+  if (*out) return Status::kOk;
+  *message = "out of memory";
+  return Status::kError;
+}
+
 SmartVideo::Status SmartVideo::WriteCopied(const AVPacket* pkt, std::string* message) {
+  // The muxer takes what it is given; the group keeps its packets for a
+  // re-encode of its end.
+  PacketPtr out;
+  Status st = PrepareCopy(pkt, &out, message);
+  if (st != Status::kOk) return st;
   if (checkAfterSeam_ > 0) {
-    Status st = Check(pkt, "start", message);
+    st = Check(out.get(), "start", message);
     if (st != Status::kOk) return st;
     if (checkAfterSeam_ == 1) {
       st = EndSeamCheck(message);
@@ -669,13 +858,6 @@ SmartVideo::Status SmartVideo::WriteCopied(const AVPacket* pkt, std::string* mes
     return Status::kFallback;
   }
   lastDts_ = pkt->dts;
-  // The muxer takes what it is given; the group keeps its packets for a
-  // re-encode of its end.
-  PacketPtr out(av_packet_clone(pkt));
-  if (!out) {
-    *message = "out of memory";
-    return Status::kError;
-  }
   out->pts -= originTs_;
   out->dts -= originTs_;
   ++copied_;

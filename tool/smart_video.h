@@ -14,6 +14,14 @@
 // re-encoded packets' DTS are lowered by the source's reorder delay at the
 // seam so that DTS keep rising by one frame across it.
 //
+// HEVC is cut the same way with libx265, which cannot choose its parameter
+// set ids: the re-encoded runs carry their own VPS/SPS/PPS in band, every
+// copied IRAP picture is prefixed with the source's (so that a decoder that
+// met the re-encoded sets, or seeks into the body, uses the source's again),
+// and the track says sets may come in band (hev1). x265 is matched to the
+// source's profile, level, bit depth and chroma format; when the sets it
+// writes differ anyway, the piece falls back.
+//
 // Sorenson H.263, H.263 and MPEG-4 Part 2 without B-frames are shown in
 // decode order and carry their picture headers in band: their re-encoded
 // frames come from the source codec's own encoder (same size, 4:2:0, the
@@ -33,6 +41,7 @@
 #include "tool/av_handles.h"
 #include "tool/codec_plan.h"
 #include "tool/h264_bitstream.h"
+#include "tool/hevc_bitstream.h"
 #include "tool/muxer.h"
 #include "tool/piece_window.h"
 
@@ -69,13 +78,23 @@ class SmartVideo {
   // H.264: x264 with its own parameter set id; the sets merged into the
   // source's avcC come back in `avcc`.
   Status InitH264(Bytes* avcc, std::string* message);
-  Status OpenEncoder(CodecContextPtr* enc, std::string* message);  // libx264
+  // HEVC: the source's hvcC, marked as not holding every set, comes back in
+  // `hvcc`.
+  Status InitHevc(Bytes* hvcc, std::string* message);
+  Status OpenEncoder(CodecContextPtr* enc, std::string* message);  // libx264, or libx265 for HEVC
+  Status OpenX265(CodecContextPtr* enc, std::string* message);
+  // HEVC: the copied packet, prefixed with the source's sets when it is an
+  // IRAP picture without its own.
+  Status PrepareCopy(const AVPacket* pkt, PacketPtr* out, std::string* message) const;
+  // HEVC: fallback unless the sets x265 wrote into `annexB` match the source.
+  Status CheckEncodedSets(const AVPacket* annexB, std::string* message) const;
   Status OpenMpegEncoder(CodecContextPtr* enc, std::string* message);  // the source codec's own
   // 1, or the slice threads that make MPEG-4's VOL header the source's.
   int MpegThreads(const AVCodecContext& settings) const;
   // MPEG-4: a copied key frame without its own VOL header follows the last
   // VOL the decoder met; fallback unless that one is the source's.
   Status CheckBodyVol(const AVPacket* key, std::string* message) const;
+  Status FeedDated(const AVPacket* pkt, std::string* message);  // Feed, once the packet has a DTS
   Status FeedHead(const AVPacket* pkt, bool clean, std::string* message);
   Status FeedCopy(const AVPacket* pkt, bool clean, std::string* message);
   Status FinishHead(bool bodyFollows, std::int64_t delay, std::string* message);
@@ -99,6 +118,12 @@ class SmartVideo {
   Muxer* mux_ = nullptr;
   AVCodecID codec_ = AV_CODEC_ID_NONE;
   bool mpeg_ = false;  // flv1, h263, mpeg4: no parameter sets, no reordering
+  bool hevc_ = false;
+  int nalLengthSize_ = 4;  // H.264 and HEVC: the source's NAL length prefix
+  AVPixelFormat pixFmt_ = AV_PIX_FMT_YUV420P;  // what the encoders take
+  HvcConfig hvc_;            // HEVC: the source's parameter sets
+  HevcSpsFacts hevcFacts_;   // HEVC: what its SPS says
+  Bytes hevcPrefix_;         // HEVC: its VPS/SPS/PPS, length-prefixed
   const AVCodec* encoder_ = nullptr;  // the plan's, for the MPEG-style codecs
   Bytes sourceVol_, headVol_;  // MPEG-4: the piece header's VOL, the re-encoded run's
   std::deque<std::int64_t> pendingPts_;  // source times of the frames in the MPEG-style encoder
@@ -123,6 +148,8 @@ class SmartVideo {
   bool done_ = false;
   std::int64_t reachedUs_ = 0;
 
+  std::vector<PacketPtr> undated_;  // packets waiting for a DTS to be dated back from
+  bool dated_ = false;               // a packet has come with its DTS
   std::vector<PacketPtr> headPackets_;  // held until the seam's delay is known
   bool headReachedEnd_ = false;
   std::vector<PacketPtr> group_;  // the current copied group, from its clean key frame

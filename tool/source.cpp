@@ -1,6 +1,7 @@
 #include "tool/source.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "tool/console.h"
 
@@ -23,6 +24,22 @@ int PickStream(AVFormatContext* fc, AVMediaType type) {
     if (fc->streams[i]->codecpar->codec_type == type && UsableStream(fc->streams[i]))
       return static_cast<int>(i);
   return -1;
+}
+
+// The end of the timeline on AV_TIME_BASE: the latest end (first time plus
+// duration) that the streams in use state, or -1 unless each of them states
+// one. Unlike the container's duration, which some containers count from 0
+// (an MP4 whose pictures start at 10 s, or whose edit list begins with an
+// empty entry, states 10 s too much), this is where the cut's frames end.
+std::int64_t StreamsEndUs(const AVFormatContext* fc, std::initializer_list<int> indices) {
+  std::int64_t end = -1;
+  for (int i : indices) {
+    if (i < 0) continue;
+    const AVStream* st = fc->streams[i];
+    if (st->start_time == AV_NOPTS_VALUE || st->duration == AV_NOPTS_VALUE || st->duration <= 0) return -1;
+    end = std::max(end, av_rescale_q(st->start_time + st->duration, st->time_base, AV_TIME_BASE_Q));
+  }
+  return end;
 }
 
 }  // namespace
@@ -85,11 +102,26 @@ bool OpenSource(const std::string& path, std::int64_t analyseUs, std::int64_t ta
   // of the last packets.
   const bool stated = fc->duration != AV_NOPTS_VALUE && fc->duration > 0 &&
                       fc->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
-  if (stated) {
+  // The probe's duration is what every plan is made from, so it is the
+  // length of the timeline the cut uses: its end less its start.
+  const std::int64_t streamsEnd =
+      fc->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE
+          ? -1
+          : StreamsEndUs(fc.get(), {src.videoStream, src.audioStream});
+  if (streamsEnd > src.startUs) {
+    src.durationUs = streamsEnd - src.startUs;
+  } else if (stated && src.startUs <= 0) {
     src.durationUs = fc->duration;
   } else {
     std::int64_t tail = DurationFromTail(fc.get(), src.startUs, tailBytes);
-    if (tail > 0) {
+    if (stated) {
+      // A late start: the stated duration counts from 0 when it is the
+      // start plus what the last packets say (Matroska, FLV), and is kept
+      // otherwise (a file cut short reads garbage at its end, and its stated
+      // duration lets the cut tell it is truncated).
+      src.durationUs = fc->duration;
+      if (tail > 0 && std::llabs(fc->duration - (src.startUs + tail)) <= AV_TIME_BASE / 2) src.durationUs = tail;
+    } else if (tail > 0) {
       src.durationUs = tail;
       src.durationFromTail = true;
     } else if (fc->duration != AV_NOPTS_VALUE && fc->duration > 0) {

@@ -14,8 +14,13 @@ extern "C" {
 namespace zantrel::tool {
 namespace {
 
-AVPixelFormat PickPixelFormat(const AVCodec* enc) {
+AVPixelFormat PickPixelFormat(const AVCodec* enc, AVPixelFormat source) {
   if (!enc->pix_fmts) return AV_PIX_FMT_YUV420P;
+  // HEVC stays HEVC as it was: 10-bit or 4:4:4 pictures keep their depth
+  // and chroma.
+  if (enc->id == AV_CODEC_ID_HEVC)
+    for (const AVPixelFormat* f = enc->pix_fmts; *f != AV_PIX_FMT_NONE; ++f)
+      if (*f == source) return *f;
   // 4:2:0 is what every player of these containers decodes.
   for (const AVPixelFormat* f = enc->pix_fmts; *f != AV_PIX_FMT_NONE; ++f)
     if (*f == AV_PIX_FMT_YUV420P) return *f;
@@ -47,18 +52,24 @@ bool VideoPath::Init(AVFormatContext* in, int index, const AVCodec* encoder, Mux
   }
   enc_->width = in_->codecpar->width;
   enc_->height = in_->codecpar->height;
-  enc_->pix_fmt = PickPixelFormat(encoder);
+  enc_->pix_fmt = PickPixelFormat(encoder, static_cast<AVPixelFormat>(in_->codecpar->format));
   enc_->time_base = av_inv_q(rate);
   enc_->framerate = rate;
   enc_->sample_aspect_ratio = av_guess_sample_aspect_ratio(in, in_, nullptr);
   if (mux->globalHeader()) enc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   AVDictionary* opts = nullptr;
-  if (encoder->id == AV_CODEC_ID_H264) {
+  if (encoder->id == AV_CODEC_ID_H264 || encoder->id == AV_CODEC_ID_HEVC) {
     enc_->thread_count = threads;
     char crf[16];
     std::snprintf(crf, sizeof crf, "%.2f", 18 + (100 - quality) * 0.33);
+    // x264 and x265 share their preset names and speed classes.
     av_dict_set(&opts, "preset", "veryfast", 0);
     av_dict_set(&opts, "crf", crf, 0);
+    // x265 prints its settings on standard error unless told not to, and
+    // sizes its thread pool itself.
+    if (encoder->id == AV_CODEC_ID_HEVC)
+      av_dict_set(&opts, "x265-params",
+                  ("log-level=error" + (threads > 0 ? ":pools=" + std::to_string(threads) : std::string())).c_str(), 0);
   } else {
     // The MPEG-style encoders: constant quantiser, visually lossless at 2.
     const double q = 2 + (100 - quality) * 0.29;

@@ -130,6 +130,7 @@ bool CSplitterDlg::OnInitDialog() {
   m_progress = qobject_cast<QProgressBar*>(GetDlgItem(1019));
   m_status = qobject_cast<QLabel*>(GetDlgItem(1022));
   connect(m_slider, &QSlider::valueChanged, this, [this] { OnHScroll(); });
+  ConnectPreviewPositions();
   UpdateData(false);
 
   TranslateDialog(this, res::IDD_SPLITTER_DIALOG);

@@ -30,6 +30,7 @@ class CCopyDataReceiver;
 class QLabel;
 class QListWidget;
 class QProgressBar;
+class MpvPlayerWidget;
 
 inline constexpr int kTimerDuration = 1;  // duration from the player
 inline constexpr int kTimerProbe = 2;     // placeholder video and probe
@@ -83,6 +84,13 @@ class CSplitterDlg : public CDialogBase {
   void ApplyDesktopTexts();
   // The slider moved (WM_HSCROLL from 1002).
   void OnHScroll();
+  // Frame (`,` `.`) and second (Shift+Left/Right) steps of the paused
+  // preview; nothing while it plays or shows the placeholder.
+  void StepPreviewFrames(int frames);
+  void StepPreviewSeconds(int seconds);
+  // The position label 1006 shows, in microseconds on the file's timeline:
+  // the playing position, the frame a move landed on, or the slider's time.
+  std::int64_t PositionUs() const { return m_posUs; }
   // One data block from the progress channel; `sender` is the process that
   // sent it (0: unknown, taken as the live run).
   void OnCopyData(const std::uint8_t* data, std::size_t size, pid_t sender = 0);
@@ -146,6 +154,16 @@ class CSplitterDlg : public CDialogBase {
   void OnDurationChanged();
   // The thumb's label from the slider's place; `seek` also moves the preview.
   void OnHScroll(bool seek);
+  // The preview's exact positions, wired to the slider, label 1006 and the
+  // point list (splitter_dlg_position.cpp).
+  MpvPlayerWidget* PreviewPlayer() const;
+  void ConnectPreviewPositions();
+  // The slider and label 1006 at `us`, sending no seek back.
+  void FollowPreview(std::int64_t us);
+  void ShowPositionText(std::int64_t us, int pos);
+  // The slider position nearest to `us` (0..100).
+  int NearestPosition(std::int64_t us) const;
+  std::int64_t PositionTimeUs(int pos) const;
   void OnJobEnded(const zantrel::JobEnd& end);
   void OnProgress(int overall);
   // Asks before replacing the pieces already there; false to start nothing.
@@ -168,7 +186,8 @@ class CSplitterDlg : public CDialogBase {
 
   zantrel::SplitModel m_model;
   int m_nSkin;
-  std::string m_strPosText;  // the slider position's time text
+  std::string m_strPosText;  // the position's time text (label 1006)
+  std::int64_t m_posUs = 0;  // the time label 1006 names
   int m_bPreviewLive = 0;    // the source itself plays (not the placeholder)
 
   CShockwaveFlash m_flash;

@@ -11,6 +11,7 @@
 #include "platform/path.h"
 #include "platform/qt/trackbar.h"
 #include "platform/qt/win_helpers.h"
+#include "preview/mpv_player_widget.h"
 #include "ui/splitter_dlg.h"
 #include "ui/words.h"
 
@@ -107,10 +108,12 @@ void CSplitterDlg::OnHScroll() { OnHScroll(true); }
 
 void CSplitterDlg::OnHScroll(bool seek) {
   const int pos = m_slider->value();
-  const double seconds = pos * static_cast<double>(m_model.Source().durationSeconds) * 0.01;
-  if (seek && m_bPreviewLive == 1) m_pPlayer->SetToPar(std::to_string(pos));
-  m_strPosText = zantrel::FormatTime(static_cast<int>(seconds));
-  UpdateData(false);
-  win::MoveWindow(m_posLabel, pos * 290 / 100 + 20, 380, 43, 20);
-  win::InvalidateRect(this, QRect(20, 380, 320, 20));  // 20,380 .. 340,400
+  const std::int64_t us = PositionTimeUs(pos);
+  // While the thumb is dragged the preview shows the key frame at once; a
+  // click, a key or the release asks for the exact frame.
+  if (seek && m_bPreviewLive == 1)
+    if (MpvPlayerWidget* player = PreviewPlayer())
+      player->SeekTo(us, m_slider->isSliderDown() ? MpvPlayerWidget::SeekKind::KeyFrame
+                                                  : MpvPlayerWidget::SeekKind::Exact);
+  ShowPositionText(us, pos);
 }

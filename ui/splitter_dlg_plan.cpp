@@ -4,6 +4,7 @@
 #include "engine/plan.h"
 #include "platform/qt/trackbar.h"
 #include "platform/qt/win_helpers.h"
+#include "preview/mpv_player_widget.h"
 #include "ui/split_point_bar.h"
 #include "ui/splitter_dlg.h"
 
@@ -31,31 +32,41 @@ void CSplitterDlg::OnCustomMode() {
 }
 
 void CSplitterDlg::OnAddSplitPoint() {
-  // The text of the last slider move, not recomputed: the list shows what
-  // the user saw when adding. A second point at the same position is refused.
-  m_model.AddPointAtPosition(m_slider->value(), m_strPosText);
+  // The frame on screen: its time once a pending seek has landed, so that
+  // the piece starts on the very frame the user sees.
+  if (m_bPreviewLive == 1)
+    if (MpvPlayerWidget* player = PreviewPlayer()) {
+      const std::int64_t us = player->ShownFrameTimeUs();
+      if (us != MpvPlayerWidget::kNoTime) {
+        FollowPreview(us);
+        m_model.AddPointAtTime(us, zantrel::FormatTimeUs(us));
+        return;
+      }
+    }
+  // The placeholder shows nothing of the source: the slider's share of the
+  // duration, exactly. A second point at the same position is refused.
+  const int pos = m_slider->value();
+  m_model.AddPointAtPosition(pos, zantrel::FormatTimeUs(PositionTimeUs(pos)));
 }
 
 void CSplitterDlg::OnDeleteSplitPoint() { m_model.RemovePointsNear(m_slider->value()); }
 
 void CSplitterDlg::ShowPoints() {
   // Ticks, bar marks and list lines are three pictures of the model's one
-  // list: each is redrawn whole.
-  const int seconds = m_model.Source().durationSeconds;
-  auto positionOf = [seconds](const zantrel::SplitPoint& p) {
-    if (p.position >= 0 || seconds <= 0) return p.position >= 0 ? p.position : 0;
-    return static_cast<int>(p.timeUs / (static_cast<std::int64_t>(seconds) * 10000));
-  };
+  // list: each is redrawn whole. A tick sits at the slider position nearest
+  // to its point (two points may share one); the list shows every point's
+  // exact time, in time order.
   m_slider->ClearTics(false);
-  for (const zantrel::SplitPoint& p : m_model.Points()) m_slider->SetTic(positionOf(p));
-  m_slider->update();
-
   std::vector<int> marks;
   m_list->clear();
-  for (const zantrel::SplitPoint& p : m_model.PointsInAddOrder()) {
-    marks.push_back(positionOf(p));
-    win::ListBoxAppend(m_list, p.text);
+  for (const zantrel::SplitPoint& p : m_model.Points()) {
+    const int pos = p.position >= 0 ? p.position : NearestPosition(p.timeUs);
+    m_slider->SetTic(pos);
+    marks.push_back(pos);
+    win::ListBoxAppend(m_list, zantrel::FormatTimeUs(p.timeUs));
+    m_list->item(m_list->count() - 1)->setData(Qt::UserRole, p.order);
   }
+  m_slider->update();
   m_pointBar->SetPoints(marks);
   m_pointBar->update();
 }

@@ -268,6 +268,40 @@ TEST_F(JobTest, CustomWithoutPointsCutsTheWholeSource) {
   EXPECT_EQ(argv[6], "76");
 }
 
+// Points placed on a frame reach the tool with their microseconds; whole
+// seconds keep the lines they always had; neighbours share each boundary
+// exactly, and the last piece still runs a second past the end.
+TEST_F(JobTest, ExactPointsReachTheToolInMicroseconds) {
+  SplitJob job;
+  job.sourcePath = dir_ / "a.flv";
+  job.outputBase = dir_ / "a.flv";
+  job.duration = 10;
+  job.count = 5;
+  job.boundaries = {3, 4, 7};
+  job.boundariesUs = {3400000, 4000000, 7000001};
+  auto task = MakeTask(job);
+  RunToEnd(*task);
+  const auto runs = task->Runs();
+  ASSERT_EQ(runs.size(), 4u);
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"0", "3.4"}, {"3.4", "0.6"}, {"4", "3.000001"}, {"7.000001", "3.999999"}};
+  for (std::size_t k = 0; k < 4; ++k) {
+    const auto argv = RecordedArgv(dir_ / ("a[" + std::to_string(k + 1) + "].flv"));
+    ASSERT_GE(argv.size(), 8u);
+    EXPECT_EQ(argv[6], expected[k].first) << k;
+    EXPECT_EQ(argv[8], expected[k].second) << k;
+    EXPECT_GT(runs[k]->plannedLength, 0) << k;  // any length at all is a piece to cut
+  }
+  EXPECT_EQ(runs[1]->commandLine,
+            "ZantrelCore.exe -i \"" + job.sourcePath + "\" -ar 22050 -ss 3.4 -t 0.6 \"" + dir_ / "a[2].flv" +
+                "\"  6 100 100 ");
+  // Whole seconds in microseconds: the very line of the whole-second plan.
+  EXPECT_EQ(BuildCutCommandLineUs("3gp", "/v/a.3gp", 30000000, 11000000, "/o/a[2].3gp"),
+            BuildCutCommandLine("3gp", "/v/a.3gp", 30, 11, "/o/a[2].3gp"));
+  EXPECT_EQ(BuildCutCommandLineUs("mp4", "/v/a.mp4", 5000000, -2000000, "/o/a[1].mp4"),
+            BuildCutCommandLine("mp4", "/v/a.mp4", 5, -2, "/o/a[1].mp4"));
+}
+
 TEST_F(JobTest, ManySegmentsAreNotCapped) {
   auto task = MakeTask(MakeJob(dir_ / "a.mp4", dir_ / "a.mp4", 60, AveragePlan(12, 60)));
   RunToEnd(*task);

@@ -34,6 +34,23 @@ using Ints = std::vector<int>;
 
 }  // namespace
 
+// Exact times: milliseconds only when not a whole second (floored); the
+// tool's seconds with up to 6 decimals, whole seconds as plain digits.
+TEST(FormatTime, ExactTimesAndToolSeconds) {
+  EXPECT_EQ(FormatTimeUs(3000000), "0:00:03");
+  EXPECT_EQ(FormatTimeUs(3400000), "0:00:03.400");
+  EXPECT_EQ(FormatTimeUs(3040999), "0:00:03.040");
+  EXPECT_EQ(FormatTimeUs(3000400), "0:00:03.000");  // not whole, though under a millisecond
+  EXPECT_EQ(FormatTimeUs(36000000000 + 1500), "10:00:00.001");
+  EXPECT_EQ(FormatTimeUs(-5), "0:00:00");
+  EXPECT_EQ(SecondsText(0), "0");
+  EXPECT_EQ(SecondsText(12000000), "12");
+  EXPECT_EQ(SecondsText(3400000), "3.4");
+  EXPECT_EQ(SecondsText(1), "0.000001");
+  EXPECT_EQ(SecondsText(4937062), "4.937062");
+  EXPECT_EQ(SecondsText(-3000000), "-3");
+}
+
 TEST(FormatTime, FieldsAndPadding) {
   EXPECT_EQ(FormatTime(0), "0:00:00");
   EXPECT_EQ(FormatTime(59), "0:00:59");

@@ -91,11 +91,25 @@ TEST(SplitModel, SourceDurationPointsAndPlan) {
   ASSERT_TRUE(plan.valid);
   EXPECT_EQ(plan.count, 5);
   EXPECT_EQ(plan.boundaries, (std::vector<int>{15, 20, 36}));
-  // 29 % of 100 s is 28.999… s in the old double arithmetic: still 28.
+  EXPECT_EQ(plan.boundariesUs, (std::vector<std::int64_t>{15 * kS, 20 * kS + 500000, 36 * kS}));
+  // A slider point is its exact share of the duration: 29 % of 100 s is 29 s
+  // (28.999… s in the old double arithmetic), 33 % of 10 s is 3.3 s.
   Client d;
   d.model.SetDuration(100);
   d.model.AddPointAtPosition(29, "x");
-  EXPECT_EQ(d.model.Plan().boundaries, (std::vector<int>{PositionToSeconds(29, 100)}));
+  EXPECT_EQ(d.model.Plan().boundariesUs, (std::vector<std::int64_t>{29 * kS}));
+  d.model.SetDuration(10);
+  d.model.AddPointAtPosition(33, "y");
+  EXPECT_EQ(d.model.Plan().boundariesUs, (std::vector<std::int64_t>{2900000, 3300000}));
+  // A point placed by time keeps its share when another source's duration
+  // arrives, and goes by its order alone.
+  d.model.AddPointAtTime(2500000, "z");
+  d.model.SetDuration(20);
+  EXPECT_EQ(d.model.Plan().boundariesUs, (std::vector<std::int64_t>{5 * kS, 5800000, 6600000}));
+  EXPECT_FALSE(d.model.RemovePoint(99));
+  EXPECT_TRUE(d.model.RemovePoint(d.model.Points()[1].order));
+  EXPECT_EQ(d.model.Plan().boundariesUs, (std::vector<std::int64_t>{5 * kS, 6600000}));
+  EXPECT_EQ(d.model.Plan().boundaries, (std::vector<int>{5, 6}));
 
   // Delete reaches 4 positions either side, slider points and exact ones alike.
   EXPECT_EQ(c.model.RemovePointsNear(56), 1);  // 60

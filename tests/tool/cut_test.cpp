@@ -158,6 +158,45 @@ TEST(Cut, OptionsInAnyOrderAndNoTrailingNumbers) {
   EXPECT_EQ(p.frameIndices.size(), 25u);
 }
 
+// Exact times, as the preview gives a frame's own time: each piece starts on
+// the first picture at or after S, neighbours share their boundary to the
+// microsecond, and a window between two pictures holds nothing.
+TEST(Cut, ExactTimesShareTheirBoundariesToTheMicrosecond) {
+  const Clip& clip = GetClip("mp4_h264");  // 150 pictures at 25 fps
+  ASSERT_FALSE(clip.path.empty());
+  TempDir dir;
+  // 1.4 is picture 35's own time; 2.37 lies between pictures 59 and 60;
+  // 4.999999 a microsecond before picture 125.
+  const std::vector<std::pair<std::string, std::string>> pieces = {
+      {"0", "1.4"}, {"1.4", "0.97"}, {"2.37", "2.629999"}, {"4.999999", "2"}};
+  const std::vector<int> first = {0, 35, 60, 125};
+  std::vector<int> all;
+  double audio = 0;
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    SCOPED_TRACE("piece from " + pieces[k].first);
+    const std::string out = dir.File("p" + std::to_string(k) + ".mp4");
+    ToolResult r = RunTool({"-i", clip.path, "-ss", pieces[k].first, "-t", pieces[k].second, out, "6", "100", "100"});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const PieceFacts p = ReadPiece(out);
+    ASSERT_FALSE(p.frameIndices.empty());
+    EXPECT_EQ(p.frameIndices.front(), first[k]);
+    all.insert(all.end(), p.frameIndices.begin(), p.frameIndices.end());
+    audio += p.audio.decodedSeconds;
+  }
+  std::vector<int> every(150);
+  for (int i = 0; i < 150; ++i) every[static_cast<std::size_t>(i)] = i;
+  EXPECT_EQ(all, every);
+  EXPECT_NEAR(audio, ReadPiece(clip.path).audio.decodedSeconds, 4 * 1024.0 / 44100);
+
+  // [2.37, 2.39) lies between pictures 59 and 60.
+  const std::string none = dir.File("none.mp4");
+  ToolResult r = RunTool({"-i", clip.path, "-ss", "2.37", "-t", "0.02", none});
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("holds no picture"), std::string::npos) << r.output;
+  EXPECT_FALSE(FileExists(none));
+  EXPECT_EQ(dir.List().size(), pieces.size());  // no temporary file left
+}
+
 TEST(Cut, StartBeyondTheEndFailsWithoutAFile) {
   const Clip& clip = GetClip("flv_h264");
   ASSERT_FALSE(clip.path.empty());

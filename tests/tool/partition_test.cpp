@@ -1,8 +1,9 @@
 // Every frame exactly once: sources of the kinds that broke cuts before
 // (non-integer rates, video starting after the audio, AVI with B-frames and
-// open groups of pictures, one-frame and very long GOPs, the older codecs),
-// split by the real job into 2, 3 and 7 pieces, every piece read back by its
-// barcodes and beeps.
+// open groups of pictures, one-frame and very long GOPs, the older codecs,
+// an MP4 whose pictures start at 10 s, the last pictures held back by
+// B-frames, HEVC), split by the real job into 2, 3 and 7 pieces, every piece
+// decoded strictly and read back by its barcodes, stamps and beeps.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -60,6 +61,21 @@ std::vector<ClipRecipe> Recipes() {
        {"-c:a", "aac", "-ar", "16000", "-ac", "1"}},
       {"flv_flv1_mp3", "flv", "160x120", "25", 7, {"-c:v", "flv", "-q:v", "3", "-g", "30"},
        {"-c:a", "libmp3lame", "-ar", "22050"}},
+      // The first picture at 10 s: the container's duration counts from 0,
+      // 10 s more than the pictures last; a plan made from it asked for
+      // pieces past the end.
+      {"mp4_h264_starts_at_10", "mp4", "160x120", "25", 7,
+       With(kH264, {"-bf", "2", "-g", "30", "-output_ts_offset", "10"}), {}},
+      // One picture a second, I B B I B B ... with an edit list: the last
+      // pictures come out of the decoder only as it is drained.
+      {"mp4_h264_1fps_bframes", "mp4", "160x120", "1", 12,
+       With(kH264, {"-bf", "2", "-g", "3", "-x264-params", "open-gop=1:b-adapt=0:scenecut=0", "-use_editlist", "1"}),
+       {}},
+      // HEVC as phones record it: B-frames in closed groups, with AAC.
+      {"mp4_hevc_bframes", "mp4", "160x120", "25", 7,
+       {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+        "log-level=error:keyint=30:min-keyint=30:open-gop=0:scenecut=0:bframes=3"},
+       aac},
   };
 }
 
@@ -138,6 +154,7 @@ TEST_P(PartitionEachSource, PiecesHoldEveryFrameOnceAndTheSoundInSync) {
 
   std::vector<int> all;
   double audioSum = 0, audioTolerance = AudioFrameSeconds(src.audio);
+  const double onePicture = src.frameTimes.size() > 1 ? src.frameTimes[1] - src.frameTimes[0] : 0.04;
   for (int k = 1; k <= parts; ++k) {
     SCOPED_TRACE("piece " + std::to_string(k) + " of " + std::to_string(parts) + ", from " +
                  std::to_string(bounds[k - 1]) + " s");
@@ -151,6 +168,13 @@ TEST_P(PartitionEachSource, PiecesHoldEveryFrameOnceAndTheSoundInSync) {
     EXPECT_EQ(p.frameIndices.front(), src.frameIndices[first])
         << "the first at or after " << bounds[k - 1] << " s is at " << src.frameTimes[first] << " s";
     all.insert(all.end(), p.frameIndices.begin(), p.frameIndices.end());
+    std::string errors;
+    EXPECT_TRUE(RunFfmpeg({"-err_detect", "explode", "-xerror", "-i", run.outputPath, "-f", "null", "-"}, &errors));
+    EXPECT_EQ(errors, "") << "strict decode";
+    // Stamps rise by one picture (FLV rounds to milliseconds): none lost or
+    // doubled inside the piece, the last ones included.
+    for (std::size_t i = 1; i < p.frameTimes.size(); ++i)
+      EXPECT_NEAR(p.frameTimes[i] - p.frameTimes[i - 1], onePicture, 0.0015) << "picture " << i;
     if (!hasAudio) continue;
     ASSERT_TRUE(p.audio.present);
     audioSum += p.audio.decodedSeconds;
@@ -158,7 +182,6 @@ TEST_P(PartitionEachSource, PiecesHoldEveryFrameOnceAndTheSoundInSync) {
     // In sync: a beep heard at x in the piece is the source's beep at the
     // same distance from the piece's first picture, within one picture.
     const double firstPicture = p.frameTimes.front() + p.fileStartSeconds;
-    const double onePicture = src.frameTimes.size() > 1 ? src.frameTimes[1] - src.frameTimes[0] : 0.04;
     int heard = 0;
     for (double onset : p.beepOnsets) {
       const double atSource = onset - firstPicture + src.frameTimes[first];

@@ -23,6 +23,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -279,12 +280,15 @@ std::vector<std::string> CutArgs(const std::string& src, int start, int length, 
 namespace {
 
 int ReadBarcode(const AVFrame* f) {
-  // Works on the luma plane of any planar YUV picture.
+  // Works on the luma plane of any planar YUV picture, of 8 bits or more.
+  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f->format));
+  const int depth = desc ? desc->comp[0].depth : 8;
   int value = 0;
   for (int bit = 0; bit < 8; ++bit) {
     int x = (2 * bit + 1) * f->width / 16;
     int y = f->height / 4;
-    int luma = f->data[0][y * f->linesize[0] + x];
+    int luma = depth > 8 ? reinterpret_cast<const std::uint16_t*>(f->data[0] + y * f->linesize[0])[x] >> (depth - 8)
+                         : f->data[0][y * f->linesize[0] + x];
     if (luma >= 180) value |= 1 << bit;
     else if (luma > 80) return -1;  // neither black nor white: not a barcode
   }
@@ -326,6 +330,8 @@ struct FormatClose {
 };
 
 }  // namespace
+
+int BarcodeOf(const AVFrame* frame) { return ReadBarcode(frame); }
 
 std::size_t FirstFrameAtOrAfter(const PieceFacts& source, double seconds) {
   std::size_t i = 0;

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+struct AVFrame;
+
 namespace zantrel::tooltest {
 
 // A folder under the system temp dir, removed with its contents on exit.
@@ -129,6 +131,8 @@ struct PieceFacts {
   // source) starts in the decoded audio.
   std::vector<double> beepOnsets;
 };
+// The index a decoded picture shows as its barcode; -1 when unreadable.
+int BarcodeOf(const AVFrame* frame);
 // Decodes a whole file. frameIndices holds -1 for unreadable barcodes.
 PieceFacts ReadPiece(const std::string& path, bool withThumbs = false);
 // The index of the source's first picture at or after `seconds` on the

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/progress_channel.h"
+#include "tool/args.h"
 #include "tool/output_file.h"
 #include "tool/progress_reporter.h"
 
@@ -39,6 +40,32 @@ std::vector<std::int32_t> Drain(zantrel::ProgressChannelServer& server) {
 }
 
 }  // namespace
+
+// -ss and -t: whole seconds as before, or up to 6 decimals, as whole
+// microseconds (S + T of one piece is exactly S of the next).
+TEST(ToolArgs, TimesAreExactMicroseconds) {
+  using zantrel::tool::ParseArgs;
+  using zantrel::tool::ToolArgs;
+  auto times = [](const std::string& ss, const std::string& t, ToolArgs* a) {
+    std::string error;
+    return ParseArgs({"-i", "in.mp4", "-ss", ss, "-t", t, "out.mp4", "6", "100", "100"}, a, &error);
+  };
+  ToolArgs a;
+  ASSERT_TRUE(times("3", "17", &a));
+  EXPECT_EQ(*a.startUs, 3000000);
+  EXPECT_EQ(*a.lengthUs, 17000000);
+  EXPECT_EQ(a.trailing, (std::vector<long long>{6, 100, 100}));
+  ASSERT_TRUE(times("3.4", "0.000001", &a));
+  EXPECT_EQ(*a.startUs, 3400000);
+  EXPECT_EQ(*a.lengthUs, 1);
+  // Exact where a double is not: 0.1 + 0.2 is the boundary 0.3 exactly.
+  ASSERT_TRUE(times("1000000.1", "0.2", &a));
+  EXPECT_EQ(*a.startUs + *a.lengthUs, 1000000300000);
+  ASSERT_TRUE(times("1000000000", "0", &a));
+  for (const char* bad : {"3.0000001", "-1", "+1", "1e3", ".5", "5.", "3,4", "0x10", "", " 3", "1000000000.5",
+                          "99999999999999999999"})
+    EXPECT_FALSE(times(bad, "1", &a)) << "'" << bad << "'";
+}
 
 TEST(ToolProgress, ScalingNeverOverflowsOnHugeTimes) {
   zantrel::ProgressChannelServer server;

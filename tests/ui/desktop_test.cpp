@@ -187,7 +187,7 @@ TEST(Desktop, SliderKeysMoveItAndSeekThePreview) {
   QTest::keyClick(d.slider(), Qt::Key_Right);
   QTest::keyClick(d.slider(), Qt::Key_Right);
   EXPECT_EQ(d.slider()->value(), 22);
-  EXPECT_EQ(win::GetDlgItemText(&d, 1006), "0:00:04");  // 22 % of 20 s
+  EXPECT_EQ(win::GetDlgItemText(&d, 1006), "0:00:04.400");  // 22 % of 20 s
   EXPECT_EQ(d.posLabel()->geometry().x(), 22 * 290 / 100 + 20);
   MpvPlayerWidget* player = Player(d);
   ASSERT_NE(player, nullptr);

@@ -47,7 +47,9 @@ TEST(PlanWiring, ModesEnableExactlyTheirControls) {
   }
 }
 
-TEST(PlanWiring, PointsAddedOutOfOrderPlanInOrderAndListAsAdded) {
+// The list, like the plan, is in time order (hours may have two digits, so
+// not in text order).
+TEST(PlanWiring, PointsAddedOutOfOrderPlanAndListInTimeOrder) {
   TestDlg d;
   d.Model().SetDuration(200);
   AddAt(d, 60);
@@ -55,8 +57,8 @@ TEST(PlanWiring, PointsAddedOutOfOrderPlanInOrderAndListAsAdded) {
   AddAt(d, 60);  // a second point at one place is ignored
   EXPECT_EQ(Ticks(d), (std::vector<int>{25, 60}));
   EXPECT_EQ(d.slider()->GetNumTics(), 4);
-  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:02:00", "0:00:50"}));
-  EXPECT_EQ(d.pointBar()->Points(), (std::vector<int>{60, 25}));
+  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:00:50", "0:02:00"}));
+  EXPECT_EQ(d.pointBar()->Points(), (std::vector<int>{25, 60}));
   const zantrel::SplitPlan plan = d.Model().Plan();
   EXPECT_EQ(plan.count, 4);
   EXPECT_EQ(plan.boundaries, (std::vector<int>{50, 120}));
@@ -90,7 +92,7 @@ TEST(PlanWiring, PointsAtTheEndsGiveEmptyEndSegments) {
 }
 
 // A point goes with its own line, whatever the duration has become since
-// it was added (its text follows the duration).
+// it was added; the line shows its time now.
 TEST(PlanWiring, DeleteAfterTheDurationChangedTakesThePointsOwnLine) {
   TestDlg d;
   d.Model().SetDuration(100);
@@ -101,7 +103,7 @@ TEST(PlanWiring, DeleteAfterTheDurationChangedTakesThePointsOwnLine) {
   d.OnCommand(1005);
   EXPECT_EQ(Ticks(d), (std::vector<int>{80}));
   EXPECT_EQ(d.pointBar()->Points(), (std::vector<int>{80}));
-  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:00:40"}));  // 80 % of 50 s
+  EXPECT_EQ(Lines(d), (std::vector<std::string>{"0:00:40"}));
 }
 
 TEST(PlanWiring, StartRefusesEqualTimeWithoutSeconds) {
@@ -116,16 +118,15 @@ TEST(PlanWiring, StartRefusesEqualTimeWithoutSeconds) {
   EXPECT_EQ(d.Model().Job(), nullptr);
 }
 
-// Two points that once had the same text, one within reach: only that
-// point's line goes.
+// Two points, one within reach: only that point's line goes.
 TEST(PlanWiring, DeleteTakesOnlyThePointsOwnLineAmongEqualTexts) {
   TestDlg d;
   d.Model().SetDuration(100);
   AddAt(d, 10);  // 0:00:10
   d.Model().SetDuration(200);
-  AddAt(d, 5);  // 0:00:10, as the first one read when it was added
+  AddAt(d, 5);  // 0:00:10; the first is at 0:00:20 now
   AddAt(d, 50);
-  ASSERT_EQ(Lines(d), (std::vector<std::string>{"0:00:20", "0:00:10", "0:01:40"}));
+  ASSERT_EQ(Lines(d), (std::vector<std::string>{"0:00:10", "0:00:20", "0:01:40"}));
   d.Model().SetDuration(100);
   d.slider()->setValue(14);  // reaches 10, not 5
   d.OnCommand(1005);
