@@ -2,6 +2,7 @@
 // one-shot timers, and slider moves.
 #include <QDir>
 #include <QLabel>
+#include <algorithm>
 #include <sys/stat.h>
 
 #include "engine/plan.h"
@@ -13,6 +14,9 @@
 #include "ui/splitter_dlg.h"
 
 namespace {
+// Label 1006's top: one row below the slider's focus frame (slider at y 356).
+constexpr int kPosLabelTop = 393;
+
 bool IsFolder(const std::string& path) {
   struct stat st;
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -93,6 +97,11 @@ void CSplitterDlg::OnHScroll() {
   if (m_bPreviewLive == 1) m_pPlayer->SetToPar(std::to_string(pos));
   m_strPosText = zantrel::FormatTime(static_cast<int>(seconds));
   UpdateData(false);
-  win::MoveWindow(m_posLabel, pos * 290 / 100 + 20, 380, 43, 20);
-  win::InvalidateRect(this, QRect(20, 380, 320, 20));  // 20,380 .. 340,400
+  // Below the slider's focus frame, so the thumb and the frame stay whole;
+  // wide enough for the longest time text; moved left only where it would
+  // run past the slider's right edge into the output controls.
+  const int w = std::max(43, m_posLabel->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.000")) + 4);
+  const int right = m_slider->geometry().right() + 1;
+  win::MoveWindow(m_posLabel, std::min(pos * 290 / 100 + 20, right - w), kPosLabelTop, w, 20);
+  win::InvalidateRect(this, QRect(20, kPosLabelTop, right - 20, 20));
 }
