@@ -157,6 +157,11 @@ void CMenuWnd::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space: OpenFromKeyboard(m_nKeyCell); break;
+    case Qt::Key_Alt:  // its release leaves the bar (see eventFilter)
+    case Qt::Key_AltGr:
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta: break;
     default: {
       const int cell = CellForMnemonic(MnemonicOfKey(e->key()));
       if (cell != -1) OpenFromKeyboard(cell);

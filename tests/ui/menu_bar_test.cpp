@@ -469,6 +469,13 @@ TEST(MenuBar, KeyboardReachesEveryPopupAndGivesTheFocusBack) {
         EXPECT_EQ(b.bar->KeyboardCell(), 3);
         QTest::keyClick(w, Qt::Key_F10);
         left();
+        // Alt alone enters the bar and, a second time, leaves it.
+        for (int expected : {0, -1}) {
+          QTest::keyPress(w, Qt::Key_Alt);
+          QTest::keyRelease(w, Qt::Key_Alt);
+          EXPECT_EQ(b.bar->KeyboardCell(), expected);
+        }
+        left();
       },
   });
   TestDlg::PumpUntil([&] { return b.d.m_nSkin == 2; }, 2000);
