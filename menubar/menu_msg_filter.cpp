@@ -1,5 +1,6 @@
 #include "menubar/menu_msg_filter.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 #include "menubar/menu_wnd.h"
@@ -31,6 +32,9 @@ bool CMenuMsgFilter::eventFilter(QObject*, QEvent* event) {
       const QPoint screen = me->globalPosition().toPoint();
       return g_pMenuWnd->FilterMenuMessage(event->type() == QEvent::MouseMove, screen);
     }
+    case QEvent::KeyPress:
+      // Left / Right go to the bar: they switch to the neighbour's popup.
+      return g_pMenuWnd->FilterMenuKey(static_cast<QKeyEvent*>(event)->key());
     default:
       return false;
   }

@@ -7,7 +7,8 @@
 // - a left-button press (or double click) over the bar goes to
 //   g_pMenuWnd->OnLButtonDown and never reaches the popup;
 // - a left-button press elsewhere resets the bar's cells and reaches the
-//   popup as usual.
+//   popup as usual;
+// - Left / Right go to g_pMenuWnd->FilterMenuKey, which switches popups.
 // Installed by construction, removed by destruction, so every way out of the
 // popup run removes it. Does nothing while g_pMenuWnd is null. UI thread.
 #include <QObject>

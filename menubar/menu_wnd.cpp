@@ -2,6 +2,7 @@
 // and the check marks put on before a popup opens.
 #include "menubar/menu_wnd.h"
 
+#include <QApplication>
 #include <QPainter>
 
 #include "i18n/language.h"
@@ -39,6 +40,9 @@ CMenuWnd::CMenuWnd(CDialogBase* owner, std::unique_ptr<CMenu> menu,
   setMouseTracking(true);
   // Every pixel is painted here: the parent's background, then the cells.
   setAttribute(Qt::WA_OpaquePaintEvent);
+  // Reached by the pointer or from the keyboard (Alt, F10), never by Tab.
+  setFocusPolicy(Qt::NoFocus);
+  qApp->installEventFilter(this);
   // Translated before the language items exist, so they show the list's own
   // texts until the first change of language.
   TranslateMenu(*m_menu, kMenuNumber);

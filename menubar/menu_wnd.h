@@ -24,6 +24,16 @@
 // a cell opens it. A press on the bar outside every cell with no popup open
 // leaves the bar idle with nothing pending.
 //
+// Keyboard: Alt pressed and released alone, or F10, marks the first cell
+// (framed as a hot cell) and gives the bar the focus; Left / Right move the
+// mark (wrapping), Down / Enter / Space or a cell's mnemonic letter open its
+// popup with its first item selected, Escape (or Alt, F10, Tab, a click
+// elsewhere) leaves the bar. Alt+mnemonic opens that popup directly from any
+// control of the window and the letter never reaches the control. Inside a
+// popup Left / Right close it and open the neighbour's; Escape closes it and
+// marks its cell again, a second Escape leaves the bar. However the bar is
+// left, the focus goes back to the control that had it.
+//
 // The bar owns its menu (`m_menu`): menu 141 as loaded from the resources,
 // translated on construction, the language list's items appended to the
 // "语言(&L)" popup, every popup item then made owner-drawn; translated and
@@ -32,6 +42,7 @@
 // Owned by its Qt parent; lives as long as the dialog; UI thread only. The
 // owner dialog must outlive the bar; `pnSkin` (may be null) is the owner's
 // skin number, read each time the skin popup opens.
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -101,6 +112,14 @@ class CMenuWnd : public QWidget {
   int OpenPopupIndex() const { return m_nOpenIndex; }
   CPopupMenuWnd* OpenPopup() const { return m_pPopup; }
   zantrel::CMenu& Menu() { return *m_menu; }
+  // The cell marked from the keyboard (-1 when the bar is not in keyboard
+  // mode); it stays set while its popup is open.
+  int KeyboardCell() const { return m_nKeyCell; }
+  // The cell whose mnemonic ("&" + letter, any case) is `ch`, or -1.
+  int CellForMnemonic(QChar ch) const;
+  // A key pressed inside an open popup; true when the bar took it (Left /
+  // Right switch to the neighbour's popup). Reached through CMenuMsgFilter.
+  bool FilterMenuKey(int key);
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -108,6 +127,10 @@ class CMenuWnd : public QWidget {
   void mousePressEvent(QMouseEvent*) override;
   void mouseDoubleClickEvent(QMouseEvent*) override;
   void leaveEvent(QEvent*) override;
+  void keyPressEvent(QKeyEvent*) override;
+  void focusOutEvent(QFocusEvent*) override;
+  // Watches the window's keys for Alt, F10 and Alt+mnemonic.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildMenuBar(const std::string& programDir);
@@ -118,6 +141,13 @@ class CMenuWnd : public QWidget {
   // After a popup run ends: each cell hot or normal by where the pointer is.
   void StatesFromPointer();
   int CellAt(const QPoint& p) const;
+  // Keyboard mode: enter marking `cell`, move the mark, open the marked
+  // cell's popup, leave (focus back to the control that had it).
+  void EnterKeyboardMode(int cell);
+  void MarkCell(int cell);
+  void OpenFromKeyboard(int cell);
+  void LeaveKeyboardMode();
+  bool OwnsKeyEvent(QObject* watched) const;
 
   CParentBackground m_background;
   std::unique_ptr<zantrel::CMenu> m_menu;
@@ -132,6 +162,10 @@ class CMenuWnd : public QWidget {
   CPopupMenuWnd* m_pPopup = nullptr;
   int m_nOpenIndex = -1;
   QPoint m_ptPointer{-1, -1};  // last pointer position seen, bar coordinates
+  int m_nKeyCell = -1;             // the keyboard's cell; -1 outside keyboard mode
+  bool m_bKeyPopup = false;        // the popup run was opened from the keyboard
+  bool m_bAltAlone = false;        // Alt is down and no other key came since
+  QPointer<QWidget> m_pFocusBefore;  // the control to give the focus back to
 };
 
 // The one menu bar, through which the main dialog's language commands and the

@@ -129,6 +129,8 @@ bool CMenuWnd::FilterMenuMessage(bool isMove, const QPoint& screenPoint) {
 
 void CMenuWnd::TrackPopup(int index) {
   QPointer<CMenuWnd> self(this);
+  int last = index;
+  bool escaped = false;
   while (index != -1) {
     m_nPendingPopup = -1;
     zantrel::CMenu* popup = m_menu->GetSubMenu(index);
@@ -140,15 +142,30 @@ void CMenuWnd::TrackPopup(int index) {
       CMenuMsgFilter filter(&wnd);
       m_pPopup = &wnd;
       m_nOpenIndex = index;
-      wnd.Track(at);
+      // Opened from the keyboard: its first item selected, as a menu does.
+      const bool selectFirst = m_bKeyPopup;
+      m_bKeyPopup = false;
+      wnd.Track(at, selectFirst);
       if (!self) return;  // the dialog, and the bar with it, went away
       m_pPopup = nullptr;
       m_nOpenIndex = -1;
+      escaped = wnd.ClosedByEscape();
     }
+    last = index;
     index = m_nPendingPopup;
   }
   m_bTracking = 0;
-  StatesFromPointer();
+  m_bKeyPopup = false;
+  if (m_nKeyCell == -1) {
+    StatesFromPointer();
+  } else if (escaped) {
+    // Escape closes one level: the cell is marked again, a second Escape
+    // leaves the bar.
+    MarkCell(last);
+    setFocus(Qt::ShortcutFocusReason);
+  } else {
+    LeaveKeyboardMode();  // a choice, or a click elsewhere
+  }
 }
 
 void CMenuWnd::StatesFromPointer() {

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "menubar/owner_draw_menu.h"
 #include "platform/menu.h"
 #include "platform/qt/device_context.h"
 #include "platform/qt/dialog_base.h"
@@ -136,7 +137,7 @@ void CPopupMenuWnd::Step(int delta) {
   }
 }
 
-unsigned CPopupMenuWnd::Track(const QPoint& screenTopLeft) {
+unsigned CPopupMenuWnd::Track(const QPoint& screenTopLeft, bool selectFirst) {
   QPoint at = screenTopLeft;
   if (const QScreen* screen = QGuiApplication::screenAt(screenTopLeft)) {
     const QRect avail = screen->availableGeometry();
@@ -146,6 +147,8 @@ unsigned CPopupMenuWnd::Track(const QPoint& screenTopLeft) {
   move(at);
   m_nChosen = 0;
   m_nSelected = -1;
+  m_bEscaped = false;
+  if (selectFirst) Step(1);
   QEventLoop loop;
   m_pLoop = &loop;
   show();
@@ -234,6 +237,46 @@ void CPopupMenuWnd::mouseReleaseEvent(QMouseEvent* e) {
   if (i >= 0) Choose(i);
 }
 
+std::string CPopupMenuWnd::ItemText(int index) const {
+  const Item& it = m_items[static_cast<std::size_t>(index)];
+  if (it.ownerDrawn)
+    return it.data ? reinterpret_cast<const MenuItemData*>(it.data)->strText : std::string();
+  std::string text;
+  m_menu.GetMenuString(static_cast<unsigned>(index), text, zantrel::MF_BYPOSITION);
+  return text;
+}
+
+void CPopupMenuWnd::ChooseByMnemonic(QChar ch) {
+  ch = ch.toLower();
+  // Items whose "&" letter is ch; failing those, items beginning with ch.
+  std::vector<int> marked, initial;
+  for (int i = 0; i < ItemCount(); ++i) {
+    if (!Selectable(i)) continue;
+    const QString t = QString::fromStdString(ItemText(i));
+    for (qsizetype k = 0; k + 1 < t.size(); ++k) {
+      if (t[k] != u'&') continue;
+      if (t[k + 1] == u'&') {
+        ++k;
+        continue;
+      }
+      if (t[k + 1].toLower() == ch) marked.push_back(i);
+      break;
+    }
+    const QString plain = QString(t).remove(u'&');
+    if (!plain.isEmpty() && plain[0].toLower() == ch) initial.push_back(i);
+  }
+  const std::vector<int>& hits = marked.empty() ? initial : marked;
+  if (hits.empty()) return;
+  if (hits.size() == 1) {
+    Select(hits[0]);
+    Choose(hits[0]);
+    return;
+  }
+  // Several: the next one after the selection, in turn.
+  auto next = std::upper_bound(hits.begin(), hits.end(), m_nSelected);
+  Select(next == hits.end() ? hits.front() : *next);
+}
+
 void CPopupMenuWnd::keyPressEvent(QKeyEvent* e) {
   switch (e->key()) {
     case Qt::Key_Up: Step(-1); break;
@@ -243,7 +286,14 @@ void CPopupMenuWnd::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space: Choose(m_nSelected); break;
-    case Qt::Key_Escape: Cancel(); break;
-    default: break;
+    case Qt::Key_Escape:
+      m_bEscaped = true;
+      Cancel();
+      break;
+    default:
+      if (e->text().size() == 1 && e->text()[0].isLetterOrNumber() &&
+          !(e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
+        ChooseByMnemonic(e->text()[0]);
+      break;
   }
 }

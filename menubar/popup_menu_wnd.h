@@ -13,7 +13,10 @@
 // - Pointer: hovering selects an item, releasing the button on an available
 //   item chooses it, a press outside the popup closes it. Keys: Up / Down
 //   (wrapping, skipping separators), Home / End, Enter or Space chooses,
-//   Escape closes. Separators (command ID 0) are never selected or chosen.
+//   Escape closes. A letter or digit chooses the item whose mnemonic ("&"
+//   + letter) it is, or, when no item has it as mnemonic, the item whose text
+//   begins with it; several such items are selected in turn instead.
+//   Separators (command ID 0) are never selected or chosen.
 // - Cancel() closes it without a choice (the WM_CANCELMODE counterpart).
 // - Event filters installed on the popup see its pointer events before it
 //   does (the popup holds the pointer while open, so moves and presses over
@@ -23,6 +26,7 @@
 // is measured by it or told then). UI thread only.
 #include <QPointer>
 #include <QWidget>
+#include <string>
 #include <vector>
 
 namespace zantrel {
@@ -40,7 +44,11 @@ class CPopupMenuWnd : public QWidget {
   ~CPopupMenuWnd() override;
 
   // Runs the popup; returns the chosen command ID, or 0 when none was chosen.
-  unsigned Track(const QPoint& screenTopLeft);
+  // `selectFirst`: the first selectable item starts selected (a popup
+  // opened from the keyboard).
+  unsigned Track(const QPoint& screenTopLeft, bool selectFirst = false);
+  // Whether the last run ended with Escape.
+  bool ClosedByEscape() const { return m_bEscaped; }
   void Cancel();
 
   int ItemCount() const { return static_cast<int>(m_items.size()); }
@@ -73,6 +81,8 @@ class CPopupMenuWnd : public QWidget {
   void Select(int index);
   void Choose(int index);
   void Step(int delta);
+  void ChooseByMnemonic(QChar ch);
+  std::string ItemText(int index) const;
 
   zantrel::CMenu& m_menu;
   QPointer<CDialogBase> m_owner;  // may go while the popup runs
@@ -80,5 +90,6 @@ class CPopupMenuWnd : public QWidget {
   int m_nWidth = 0;
   int m_nSelected = -1;
   unsigned m_nChosen = 0;
+  bool m_bEscaped = false;
   QEventLoop* m_pLoop = nullptr;
 };

@@ -6,7 +6,8 @@
 #include <QWidget>
 
 bool CShockwaveFlash::Create(const char* windowName, const QRect& rect, QWidget* parent, int id) {
-  auto* player = new MpvPlayerWidget(parent);  // owned by parent
+  // libmpv starts once the dialog is on screen: the window shows sooner.
+  auto* player = new MpvPlayerWidget(parent, true);  // owned by parent
   player->setObjectName(QString::number(id));
   player->setAccessibleName(QString::fromUtf8(windowName ? windowName : ""));
   player->setGeometry(rect);

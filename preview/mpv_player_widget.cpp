@@ -82,8 +82,14 @@ void MpvPlayerWidget::RenderDeleter::operator()(mpv_render_context* r) const {
   mpv_render_context_free(r);
 }
 
-MpvPlayerWidget::MpvPlayerWidget(QWidget* parent) : QWidget(parent) {
+MpvPlayerWidget::MpvPlayerWidget(QWidget* parent, bool deferStart) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  if (!deferStart) EnsureMpv();
+}
+
+void MpvPlayerWidget::EnsureMpv() {
+  if (m_mpvStarted) return;
+  m_mpvStarted = true;
   InitMpv();
 }
 
@@ -178,6 +184,7 @@ void MpvPlayerWidget::ShutDownMpv() {
 }
 
 std::string MpvPlayerWidget::CallFunction(const std::string& xml) {
+  EnsureMpv();
   const std::string name = InvokeName(xml);
   if (name == "loadAndPlayVideo") {
     std::string path;
@@ -654,6 +661,9 @@ void MpvPlayerWidget::SetBackgroundColor(const QColor& colour) {
 }
 
 void MpvPlayerWidget::paintEvent(QPaintEvent*) {
+  // A deferred start: the window is up now, so libmpv (loaded and started
+  // here) no longer holds back its first frame.
+  if (!m_mpvStarted) QTimer::singleShot(0, this, [this] { EnsureMpv(); });
   QPainter p(this);
   p.fillRect(rect(), m_background);
   if (m_frame.isNull()) return;

@@ -44,7 +44,9 @@ struct mpv_event;
 class MpvPlayerWidget : public QWidget {
   Q_OBJECT
  public:
-  explicit MpvPlayerWidget(QWidget* parent = nullptr);
+  // `deferStart`: libmpv is readied only once the widget has been painted
+  // (its window is on screen), or at the first request if one comes sooner.
+  explicit MpvPlayerWidget(QWidget* parent = nullptr, bool deferStart = false);
   ~MpvPlayerWidget() override;
 
   // Answers one XML request; returns the XML reply. Unknown requests and
@@ -145,6 +147,7 @@ class MpvPlayerWidget : public QWidget {
   enum class LoadState { None, Loading, Loaded, Failed };
 
   void InitMpv();
+  void EnsureMpv();  // InitMpv, once
   void ShutDownMpv();
   void ProcessEvents();
   void HandleEvent(const mpv_event& ev);
@@ -170,6 +173,7 @@ class MpvPlayerWidget : public QWidget {
   double ToMpvSeconds(std::int64_t us);
   std::int64_t OriginUs();
 
+  bool m_mpvStarted = false;
   std::unique_ptr<mpv_handle, MpvDeleter> m_mpv;
   std::unique_ptr<mpv_render_context, RenderDeleter> m_render;
   // Coalesce the callbacks: one queued call at a time for each.

@@ -1,5 +1,6 @@
 // The main dialog: the preview's exact positions on the slider, label 1006
 // and the split-point list; frame and second steps from the keyboard.
+#include <algorithm>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
@@ -45,11 +46,14 @@ void CSplitterDlg::ShowPositionText(std::int64_t us, int pos) {
   m_posUs = us;
   m_strPosText = zantrel::FormatTimeUs(us);
   UpdateData(false);
-  // Wide enough for the milliseconds; the whole-second text keeps its width.
-  const int need = m_posLabel->fontMetrics().horizontalAdvance(m_posLabel->text());
-  const int width = need > 43 ? need + 2 : 43;
-  win::MoveWindow(m_posLabel, pos * 290 / 100 + 20, 380, width, 20);
-  win::InvalidateRect(this, QRect(20, 380, 320 + width, 20));  // 20,380 .. past the label
+  // Below the slider's focus frame, so the thumb and the frame stay whole;
+  // wide enough for the longest time text; moved left only where it would
+  // run past the slider's right edge into the output controls.
+  constexpr int kPosLabelTop = 393;  // one row below the focus frame (slider at y 356)
+  const int w = std::max(43, m_posLabel->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.000")) + 4);
+  const int right = m_slider->geometry().right() + 1;
+  win::MoveWindow(m_posLabel, std::min(pos * 290 / 100 + 20, right - w), kPosLabelTop, w, 20);
+  win::InvalidateRect(this, QRect(20, kPosLabelTop, right - 20, 20));
 }
 
 void CSplitterDlg::FollowPreview(std::int64_t us) {

@@ -123,6 +123,8 @@ QWidget* MakeControl(QWidget* parent, const ControlTemplate& c, const ControlFac
       p->setRange(0, 100);
       p->setValue(0);
       p->setTextVisible(false);
+      // A text put on the bar sits in its middle, clear of the frame.
+      p->setAlignment(Qt::AlignCenter);
       return p;
     }
   }

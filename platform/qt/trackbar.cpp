@@ -101,6 +101,12 @@ QRect CTrackbar::ChannelRect() const {
 int CTrackbar::TopTickBottom() const { return ThumbRect().top() - 2; }
 int CTrackbar::BottomTickTop() const { return ThumbRect().bottom() + 2; }
 
+QRect CTrackbar::FocusRect() const {
+  const int top = std::max(0, (m_bBoth ? TopTickBottom() - kEndTickLength : ThumbRect().top()) - 1);
+  const int bottom = std::min(height() - 1, BottomTickTop() + kEndTickLength);
+  return QRect(0, top, width(), bottom - top + 1);
+}
+
 QSize CTrackbar::sizeHint() const { return QSize(322, 43); }
 QSize CTrackbar::minimumSizeHint() const {
   return QSize(2 * kInset + 1, 8 + 2 * (kEndTickLength + 3));
@@ -193,7 +199,7 @@ void CTrackbar::paintEvent(QPaintEvent*) {
       QPen pen(Shade(*this, QPalette::Dark), 1, Qt::DotLine);
       p.setPen(pen);
       p.setBrush(Qt::NoBrush);
-      p.drawRect(rect().adjusted(0, 0, -1, -1));
+      p.drawRect(FocusRect().adjusted(0, 0, -1, -1));
     }
   }
   QPainter(this).drawImage(0, 0, frame);

@@ -63,6 +63,10 @@ class CTrackbar : public QSlider {
   // those below start at row BottomTickTop() (BottomTickTop() .. + n - 1).
   int TopTickBottom() const;
   int BottomTickTop() const;
+  // The focus frame: the full width, one row beyond the ticks above and
+  // below (the thumb when there are none above), within the widget. The rows
+  // outside it are left to whatever the dialog lays next to the slider.
+  QRect FocusRect() const;
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;

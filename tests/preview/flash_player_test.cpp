@@ -65,7 +65,10 @@ TEST(ShockwaveFlash, CreateMakesTheNamedChildAndLoadMovieRecordsTheMovie) {
   EXPECT_EQ(w->accessibleName(), "MyFlash");
   EXPECT_EQ(w->geometry(), QRect(20, 80, 320, 240));
   EXPECT_FALSE(w->isHidden());
-  ASSERT_TRUE(w->IsReady());
+  // libmpv is readied once the window is on screen, not before.
+  EXPECT_FALSE(w->IsReady());
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w->IsReady(); }, 5000));
 
   CFlashPlayer player(flash);
   player.LoadMovie("/nowhere/Lumivox.swf");

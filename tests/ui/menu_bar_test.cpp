@@ -384,6 +384,131 @@ TEST(MenuBar, LanguageSwitchKeepsCellWidthsAndClipsNoText) {
   fs::remove_all(dir);
 }
 
+// The bar from the keyboard, through key events on the dialog's window:
+// Alt+mnemonic from an edit (which gets no letter), the arrows across open
+// popups, Escape one level at a time, Alt alone, F10, a cell's letter, and
+// the focus back on the edit each time the bar is left.
+TEST(MenuBar, KeyboardReachesEveryPopupAndGivesTheFocusBack) {
+  Bar b;
+  b.d.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&b.d));
+  QWidget* edit = b.d.GetDlgItem(1014);
+  ASSERT_NE(edit, nullptr);
+  edit->setFocus();
+  const QString before = edit->property("text").toString();
+  QWindow* w = b.d.windowHandle();
+  auto open = [&](int cell, int selected) {
+    CPopupMenuWnd* p = b.bar->OpenPopup();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(b.bar->OpenPopupIndex(), cell);
+    EXPECT_EQ(p->SelectedIndex(), selected);
+    std::vector<int> want(4, 0);
+    want[static_cast<std::size_t>(cell)] = 2;
+    EXPECT_EQ(b.States(), want);
+  };
+  auto left = [&] {
+    EXPECT_EQ(b.bar->KeyboardCell(), -1);
+    EXPECT_EQ(b.bar->OpenPopup(), nullptr);
+    EXPECT_TRUE(edit->hasFocus());
+    EXPECT_EQ(b.States(), (std::vector<int>{0, 0, 0, 0}));
+  };
+  RunSteps({
+      [&] { QTest::keyClick(w, Qt::Key_F, Qt::AltModifier); },
+      [&] {
+        open(0, 0);
+        EXPECT_EQ(edit->property("text").toString(), before);  // no "f" typed
+        QTest::keyClick(w, Qt::Key_Right);
+      },
+      [&] {
+        open(1, 0);
+        QTest::keyClick(w, Qt::Key_Left);
+      },
+      [&] {
+        open(0, 0);
+        QTest::keyClick(w, Qt::Key_Left);  // wraps to the last cell
+      },
+      [&] {
+        open(3, 0);
+        QTest::keyClick(w, Qt::Key_Escape);
+      },
+      [&] {
+        // One level closed: the cell is marked, the bar holds the keys.
+        EXPECT_EQ(b.bar->OpenPopup(), nullptr);
+        EXPECT_EQ(b.bar->KeyboardCell(), 3);
+        EXPECT_EQ(b.States(), (std::vector<int>{0, 0, 0, 1}));
+        EXPECT_TRUE(b.bar->hasFocus());
+        QTest::keyClick(w, Qt::Key_Escape);
+      },
+      [&] {
+        left();
+        QTest::keyPress(w, Qt::Key_Alt);
+        QTest::keyRelease(w, Qt::Key_Alt);
+        EXPECT_EQ(b.bar->KeyboardCell(), 0);
+        EXPECT_EQ(b.States(), (std::vector<int>{1, 0, 0, 0}));
+        QTest::keyClick(w, Qt::Key_Right);
+        EXPECT_EQ(b.States(), (std::vector<int>{0, 1, 0, 0}));
+        QTest::keyClick(w, Qt::Key_Down);
+      },
+      [&] {
+        open(1, 0);
+        QTest::keyClick(w, Qt::Key_Down);
+        EXPECT_EQ(b.bar->OpenPopup()->SelectedIndex(), 1);
+        QTest::keyClick(w, Qt::Key_Return);  // 灰色金属
+      },
+      [&] {
+        left();
+        QTest::keyClick(w, Qt::Key_F10);
+        EXPECT_EQ(b.bar->KeyboardCell(), 0);
+        QTest::keyClick(w, Qt::Key_H);
+      },
+      [&] {
+        open(3, 0);
+        QTest::keyClick(w, Qt::Key_Escape);
+      },
+      [&] {
+        EXPECT_EQ(b.bar->KeyboardCell(), 3);
+        QTest::keyClick(w, Qt::Key_F10);
+        left();
+        // Alt alone enters the bar and, a second time, leaves it.
+        for (int expected : {0, -1}) {
+          QTest::keyPress(w, Qt::Key_Alt);
+          QTest::keyRelease(w, Qt::Key_Alt);
+          EXPECT_EQ(b.bar->KeyboardCell(), expected);
+        }
+        left();
+      },
+  });
+  TestDlg::PumpUntil([&] { return b.d.Skin() == 2; }, 2000);
+  EXPECT_EQ(b.d.Skin(), 2);  // 32771 reached the dialog
+  EXPECT_EQ(edit->property("text").toString(), before);
+}
+
+// A letter in a popup: the item whose mnemonic it is wins over items that
+// merely begin with it; several items beginning with it are selected in turn.
+TEST(MenuBar, PopupLetterChoosesItsMnemonicElseCyclesInitials) {
+  zantrel::CMenu m;
+  m.AppendMenu(zantrel::MF_STRING, 101, "Open");
+  m.AppendMenu(zantrel::MF_STRING, 102, "Set up");
+  m.AppendMenu(zantrel::MF_STRING, 103, "&Save");
+  m.AppendMenu(zantrel::MF_SEPARATOR);
+  m.AppendMenu(zantrel::MF_STRING, 104, "other");
+  CPopupMenuWnd p(m, nullptr);
+  QTimer::singleShot(0, [&] {
+    QTest::keyClick(p.windowHandle(), Qt::Key_O);
+    EXPECT_EQ(p.SelectedIndex(), 0);
+    QTest::keyClick(p.windowHandle(), Qt::Key_O);
+    EXPECT_EQ(p.SelectedIndex(), 4);
+    QTest::keyClick(p.windowHandle(), Qt::Key_X);  // no item: nothing happens
+    EXPECT_EQ(p.SelectedIndex(), 4);
+    QTest::keyClick(p.windowHandle(), Qt::Key_S);
+  });
+  EXPECT_EQ(p.Track(QPoint(50, 50)), 103u);
+  EXPECT_FALSE(p.ClosedByEscape());
+  QTimer::singleShot(0, [&] { QTest::keyClick(p.windowHandle(), Qt::Key_Escape); });
+  EXPECT_EQ(p.Track(QPoint(50, 50)), 0u);
+  EXPECT_TRUE(p.ClosedByEscape());
+}
+
 namespace {
 std::string ShotDir() {
   const char* d = std::getenv("ZANTREL_SHOTS");

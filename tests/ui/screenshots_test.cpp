@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QTest>
 #include <QTimer>
 #include <QImage>
 #include <QMessageBox>
@@ -130,15 +131,23 @@ TEST(Screenshots, DISABLED_EverySkin) {
   for (const auto& s : skins) {
     d.OnCommand(s.command);
     TestDlg::PumpUntil([] { return false; }, 800);
-    QImage shot = d.grab().toImage();
+    QImage shot;
+    bool grabbed = false;
     QTimer::singleShot(300, &d, [&] {
+      grabbed = true;
+      shot = d.grab().toImage();
       if (QWidget* popup = QApplication::activePopupWidget()) {
         QPainter p(&shot);
         p.drawPixmap(popup->mapToGlobal(QPoint()) - d.mapToGlobal(QPoint()), popup->grab());
         popup->close();
       }
     });
-    d.menuBar()->OpenPopup(1);
+    // The skin popup opened from the keyboard (Alt+S) while the slider has
+    // the focus: the cell framed, the first item selected, the slider's
+    // focus frame drawn.
+    d.slider()->setFocus();
+    QTest::keyClick(d.windowHandle(), Qt::Key_S, Qt::AltModifier);
+    TestDlg::PumpUntil([&] { return grabbed && d.menuBar()->OpenPopup() == nullptr; }, 3000);
     shot.save(QString::fromStdString(ShotDir() + "/" + s.file));
   }
   SkinShutdown();
