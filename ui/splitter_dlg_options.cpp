@@ -72,10 +72,8 @@ void CSplitterDlg::ShowRecentFiles() {
   // Off with the old list and the separator that closed it ...
   for (int id = kFirstRecentCommand; id <= kLastRecentCommand; ++id)
     file->DeleteMenu(static_cast<unsigned>(id), zantrel::MF_BYCOMMAND);
-  auto separatorAt = [file](int pos) {
-    return pos >= 0 && (file->GetMenuState(static_cast<unsigned>(pos), zantrel::MF_BYPOSITION) &
-                        zantrel::MF_SEPARATOR);
-  };
+  // Owner-drawn, a separator is known by its command ID of 0.
+  auto separatorAt = [file](int pos) { return pos >= 0 && file->GetMenuItemID(pos) == 0; };
   for (int n = file->GetMenuItemCount(); separatorAt(n - 2) && separatorAt(n - 3);
        n = file->GetMenuItemCount())
     file->DeleteMenu(static_cast<unsigned>(n - 2), zantrel::MF_BYPOSITION);
