@@ -30,7 +30,10 @@ void CSplitterDlg::LoadOptions() {
   // The controls show the model; N and S flow back through their edits.
   m_spin->SetPos(m_model.Parts());
   win::SetDlgItemText(this, 1012, std::to_string(m_model.SecondsPerPart()));
-  win::SetDlgItemText(this, 1014, m_model.OutputFolder());
+  // Set only when it differs: the box shows a path from its beginning on a
+  // change, and a repeated text would leave the cursor at its end.
+  if (win::GetDlgItemText(this, 1014) != m_model.OutputFolder())
+    win::SetDlgItemText(this, 1014, m_model.OutputFolder());
   win::CheckDlgButton(this, 1021, m_model.BesideSource());
   for (int id : {1007, 1008, 1009}) win::CheckDlgButton(this, id, false);
   switch (m_model.Mode()) {
