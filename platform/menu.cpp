@@ -1,5 +1,8 @@
 #include "platform/menu.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace zantrel {
 
 namespace {
@@ -62,6 +65,35 @@ unsigned CMenu::GetMenuState(unsigned item, unsigned flags) const {
 std::uintptr_t CMenu::GetItemData(unsigned item, unsigned flags) const {
   const Item* it = Find(item, flags);
   return it ? it->itemData : 0;
+}
+
+bool CMenu::InsertMenu(unsigned pos, unsigned flags, unsigned id, const std::string& text) {
+  if ((flags & MF_POPUP) || !(flags & MF_BYPOSITION)) return false;
+  Item it;
+  it.flags = flags & ~MF_BYPOSITION;
+  if (!(flags & MF_SEPARATOR)) {
+    it.id = id;
+    it.text = text;
+  }
+  const std::size_t at = std::min<std::size_t>(pos, m_items.size());
+  m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(at), std::move(it));
+  return true;
+}
+
+bool CMenu::DeleteMenu(unsigned item, unsigned flags) {
+  std::size_t at = m_items.size();
+  if (flags & MF_BYPOSITION) {
+    at = item;
+  } else {
+    for (std::size_t i = 0; i < m_items.size(); ++i)
+      if (!m_items[i].popup && !(m_items[i].flags & MF_SEPARATOR) && m_items[i].id == item) {
+        at = i;
+        break;
+      }
+  }
+  if (at >= m_items.size()) return false;
+  m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(at));
+  return true;
 }
 
 bool CMenu::AppendMenu(unsigned flags, unsigned id, const std::string& text) {

@@ -68,6 +68,14 @@ class CMenu {
   // Appends an item: MF_SEPARATOR, or a command with `text`. Returns false for
   // MF_POPUP (use AppendPopup).
   bool AppendMenu(unsigned flags, unsigned id = 0, const std::string& text = {});
+  // Inserts an item (MF_SEPARATOR, or a command with `text`) before the item
+  // at position `pos` (flags must hold MF_BYPOSITION); a position past the
+  // end appends. False for MF_POPUP or without MF_BYPOSITION.
+  bool InsertMenu(unsigned pos, unsigned flags, unsigned id = 0, const std::string& text = {});
+  // Removes the item at a position (MF_BYPOSITION) or the first with a
+  // command ID, in this menu only, destroying a popup it opens. False when
+  // no item matches.
+  bool DeleteMenu(unsigned item, unsigned flags);
   // Appends an item that opens `popup`; this menu takes ownership.
   bool AppendPopup(std::unique_ptr<CMenu> popup, const std::string& text,
                    unsigned flags = MF_STRING);

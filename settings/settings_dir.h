@@ -1,11 +1,11 @@
 #pragma once
-// Where the two settings files (lang_set.ini, skin.ini) live. A copy of the
-// program in a folder its user may write (the portable build/bin/ folder, a
-// copy on a stick) keeps them beside the program; an installed copy, whose
-// folder belongs to root, keeps them in the user's XDG configuration folder.
-// Chosen once per program folder and kept for the process's life, so every
-// read and write of either file goes to the same place; both files always
-// live together. No Qt.
+// Where the settings files (lang_set.ini, skin.ini, options.ini) live. A
+// copy of the program in a folder its user may write (the portable
+// build/bin/ folder, a copy on a stick) keeps them beside the program; an
+// installed copy, whose folder belongs to root, keeps them in the user's XDG
+// configuration folder. Chosen once per program folder and kept for the
+// process's life, so every read and write of any of them goes to the same
+// place; they always live together. No Qt.
 #include <string>
 
 namespace zantrel {
@@ -34,7 +34,7 @@ std::string ChooseSettingsDir(const std::string& programDir);
 // The settings folder of `programDir`: ChooseSettingsDir from the
 // environment on the first call for that folder (start-up makes it), the
 // same answer on every later call, whatever has changed since. This is
-// where lang_set.ini and skin.ini are read and written. Thread-safe.
+// where lang_set.ini, skin.ini and options.ini are read and written. Thread-safe.
 std::string SettingsDirOf(const std::string& programDir);
 
 }  // namespace zantrel

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/codepage.h"
+#include "platform/fs.h"
 #include "platform/path.h"
 
 namespace zantrel {
@@ -43,6 +44,19 @@ std::string VideosFolderOf(const std::string& homeIn, const std::string& xdgConf
 }
 
 std::string UserVideosFolder() { return VideosFolderOf(Env("HOME"), Env("XDG_CONFIG_HOME")); }
+
+std::string ChooserFolder(const std::string& preferred, const std::string& videos,
+                          const std::string& home) {
+  for (const std::string& dir : {preferred, videos, home}) {
+    if (dir.empty() || dir.front() != kPathSep || !IsDirectory(dir)) continue;
+    return dir.back() == kPathSep ? dir : dir + kPathSep;
+  }
+  return kPathSepStr;
+}
+
+std::string ChooserFolder(const std::string& preferred) {
+  return ChooserFolder(preferred, UserVideosFolder(), FromUtf8(Env("HOME")));
+}
 
 std::string DefaultOutputFolder() {
   // The drive-root rule of the original platform names "/" here, which a

@@ -13,6 +13,14 @@ namespace zantrel {
 std::string VideosFolderOf(const std::string& home, const std::string& xdgConfigHome);
 // The same for this process's HOME and XDG_CONFIG_HOME.
 std::string UserVideosFolder();
+// The folder a chooser opens in: the first of `preferred` (the source
+// chooser's: the last source's folder), `videos` and `home` that is a folder
+// right now, else "/"; never "" (a chooser given "" opens the working
+// folder, often the program's own). The answer ends in a separator.
+std::string ChooserFolder(const std::string& preferred, const std::string& videos,
+                          const std::string& home);
+// The same with this process's videos folder and HOME.
+std::string ChooserFolder(const std::string& preferred);
 // The default output folder: "ZantrelOutput" in the videos folder, ending
 // in a separator. Not created here.
 std::string DefaultOutputFolder();

@@ -59,6 +59,7 @@ const CommandEntry kCommands[] = {
     {32776, 32776, &CSplitterDlg::OnSkinFuture, nullptr},
     {32778, 32778, &CSplitterDlg::OnBrowseSource, nullptr},
     {2000, 2200, nullptr, &CSplitterDlg::OnLanguage},
+    {kFirstRecentCommand, kLastRecentCommand, nullptr, &CSplitterDlg::OnRecentFile},
     {32784, 32784, &CSplitterDlg::OnAutoSelectLanguage, nullptr},
     {32786, 32786, &CSplitterDlg::OnHomePage, nullptr},
     {57664, 57664, &CSplitterDlg::OnAbout, nullptr},
@@ -89,6 +90,7 @@ CSplitterDlg::CSplitterDlg(int nSkin, QWidget* parent)
 CSplitterDlg::~CSplitterDlg() {
   m_pPlayer.reset();
   SaveSkinChoice();
+  SaveOptions();
   // A job still running ends with the model, which the members' destruction
   // takes down after the widgets are gone: the callbacks it would call are
   // not called for a job cancelled by destruction.
@@ -199,6 +201,7 @@ bool CSplitterDlg::OnInitDialog() {
   // Keyboard, drops, accessible names and tool tips.
   InstallDesktopInput(this);
   ApplyDesktopTexts();
+  LoadOptions();
 
   GetDlgItem(1000)->setFocus();
   return true;
@@ -249,9 +252,12 @@ std::string CSplitterDlg::PromptOutputFolder(const std::string& startDir) {
 void CSplitterDlg::RunSplitDoneDialog(const std::string& result) {
   CSplitDoneDlg done(m_model.Source().name, m_model.JobOutputFolder(), nullptr);
   done.SetResult(result);
-  // The new instance reads skin.ini as it starts: it must find this run's
+  // The new instance reads skin.ini and options.ini as it starts: it must find this run's
   // choice there, not wait for this dialog's destruction.
-  done.SetBeforeRestart([this] { SaveSkinChoice(); });
+  done.SetBeforeRestart([this] {
+    SaveSkinChoice();
+    SaveOptions();
+  });
   done.DoModal();
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "model/split_model.h"
+#include "model/user_options.h"
 #include "platform/qt/dialog_base.h"
 #include "preview/flash_player.h"
 
@@ -39,6 +40,9 @@ inline constexpr int kTimerProbe = 2;     // placeholder video and probe
 inline constexpr int kPreviewId = 1;  // the preview player, made at creation
 inline constexpr int kPointBarId = 1100;
 inline constexpr int kMenuBarId = 1101;
+// The File menu's recent files, newest first (clear of the language range).
+inline constexpr int kFirstRecentCommand = 32900;
+inline constexpr int kLastRecentCommand = kFirstRecentCommand + zantrel::UserOptions::kMaxRecent - 1;
 
 class CSplitterDlg : public CDialogBase {
   Q_OBJECT
@@ -71,6 +75,13 @@ class CSplitterDlg : public CDialogBase {
   void SaveSkinChoice();
   void OnLanguage(int id);
   void OnAutoSelectLanguage();
+  // A recent file chosen in the File menu: opened as a browse returning it,
+  // or, when it is gone, taken off the list with a message.
+  void OnRecentFile(int id);
+  // Writes the user's choices as the model holds them to options.ini; the
+  // dialog's destruction and a restart call it.
+  void SaveOptions();
+  const std::vector<std::string>& RecentFiles() const { return m_options.recent; }
   // A source chosen: what the source browse does with the path it returns.
   void SetSource(const std::string& path);
   // A source named from outside the dialog (the command line, a drop): the
@@ -135,6 +146,9 @@ class CSplitterDlg : public CDialogBase {
   // The program folder, where the language list, the language files and
   // lang_set.ini live.
   virtual std::string ProgramDir() const;
+  // options.ini in the settings folder; "" keeps nothing between runs. Asked
+  // once, at initialisation.
+  virtual std::string OptionsPath() const;
 
  protected:
   // Trackbar 1002 is the transparent position slider.
@@ -178,6 +192,10 @@ class CSplitterDlg : public CDialogBase {
   std::string OutputBrowseDir() const;
   std::string VideosFolder() const;
   void ShowOutputFolder(const std::string& folder);
+  // The saved choices into the model and the controls, at initialisation;
+  // the recent files into the File menu.
+  void LoadOptions();
+  void ShowRecentFiles();
 
   void SetStatus(const std::string& text);
   // DoDataExchange towards the window: label 1006 shows m_strPosText.
@@ -207,4 +225,6 @@ class CSplitterDlg : public CDialogBase {
   // box: the job's end closes it).
   bool m_bAskingToClose = false;
   QPointer<QMessageBox> m_openQuestion;
+  std::string m_optionsPath;       // "" when nothing is kept
+  zantrel::UserOptions m_options;  // as read, then the recent list as it grows
 };

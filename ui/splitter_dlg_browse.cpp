@@ -12,6 +12,7 @@
 #include "platform/qt/trackbar.h"
 #include "platform/qt/win_helpers.h"
 #include "preview/mpv_player_widget.h"
+#include "settings/user_folders.h"
 #include "ui/splitter_dlg.h"
 #include "ui/words.h"
 
@@ -23,12 +24,12 @@ bool IsFolder(const std::string& path) {
 }  // namespace
 
 std::string CSplitterDlg::SourceBrowseDir() const {
-  // The folder of the current source, browsed or typed; never the program's
-  // folder with its own files.
+  // The folder of the current source, browsed or typed, else the last run's;
+  // never the program's folder with its own files.
   std::string source = win::GetDlgItemText(const_cast<CSplitterDlg*>(this), 1000);
   if (source.empty()) source = m_model.Source().path;
   const std::string dir = zantrel::DirOfPath(source);
-  return IsFolder(dir) ? dir : VideosFolder();
+  return zantrel::ChooserFolder(IsFolder(dir) ? dir : m_options.lastSourceDir);
 }
 
 std::string CSplitterDlg::OutputBrowseDir() const {
@@ -38,7 +39,7 @@ std::string CSplitterDlg::OutputBrowseDir() const {
   while (!out.empty() && out.back() == zantrel::kPathSep) out.pop_back();
   const std::string parent = zantrel::DirOfPath(out);
   if (!out.empty() && parent != zantrel::kPathSepStr && IsFolder(parent)) return parent;
-  return VideosFolder();
+  return zantrel::ChooserFolder("");
 }
 
 void CSplitterDlg::OnBrowseSource() {
@@ -50,6 +51,8 @@ void CSplitterDlg::OnBrowseSource() {
 
 void CSplitterDlg::SetSource(const std::string& path) {
   m_model.SetSource(path);
+  zantrel::AddRecentFile(m_options.recent, path);
+  ShowRecentFiles();
   win::SetDlgItemText(this, 1000, path);
   if (m_model.Source().previewable) {
     m_bPreviewLive = 1;

@@ -24,7 +24,17 @@ std::string PieceFailureReason(const zantrel::PieceFailure& f);
 }  // namespace
 
 std::string MessageCaption() { return "Tesmor提示"; }
-std::string SourceFilter() { return "网络视频文件(*.flv;*.mp4;*.3gp;*.avi)|*.flv;*.mp4;*.3gp;*.avi|"; }
+std::string SourceFilter() {
+  // The chooser matches patterns in any letter case.
+  return "网络视频文件(*.flv;*.mp4;*.3gp;*.avi)|*.flv;*.mp4;*.3gp;*.avi|" + AllVideosFilterName() +
+         "(*.flv;*.mp4;*.3gp;*.avi;*.mov)|*.flv;*.mp4;*.3gp;*.avi;*.mov|" + AllFilesFilterName() +
+         "(*)|*|";
+}
+std::string AllVideosFilterName() { return "所有支持的视频"; }
+std::string AllFilesFilterName() { return "所有文件"; }
+std::string RecentFileMissing(const std::string& path) {
+  return "文件不存在，已从最近打开的文件中移除：\n" + path;
+}
 
 std::string StartRefusal(const zantrel::StartCheck& c) {
   using zantrel::StartProblem;

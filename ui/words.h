@@ -13,7 +13,13 @@ namespace words {
 
 // The caption of every message box of the main window.
 std::string MessageCaption();
-std::string SourceFilter();  // the source chooser's filter
+// The source chooser's filter: the network videos first, then every video
+// the cutting tool takes, then all files.
+std::string SourceFilter();
+std::string AllVideosFilterName();  // IDS_ALL_VIDEOS
+std::string AllFilesFilterName();   // IDS_ALL_FILES
+// A recent file that is gone, taken off the list. IDS_RECENT_MISSING, %1 the path.
+std::string RecentFileMissing(const std::string& path);
 
 // Start refused (kJobRunning says nothing: "" ).
 std::string StartRefusal(const zantrel::StartCheck& check);

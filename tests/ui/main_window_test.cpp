@@ -30,8 +30,9 @@ namespace fs = std::filesystem;
 
 namespace {
 std::string Videos() {
+  // The videos folder when there is one, else home.
   QString base = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-  if (base.isEmpty()) base = QDir::homePath();
+  if (base.isEmpty() || !QDir(base).exists()) base = QDir::homePath();
   std::string dir = base.toStdString();
   if (dir.back() != '/') dir += '/';
   return dir;

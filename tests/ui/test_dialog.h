@@ -70,6 +70,10 @@ class TestDlg : public CSplitterDlg {
     return programDir.empty() ? CSplitterDlg::ProgramDir() : programDir;
   }
   static inline std::string programDir;
+  // options.ini for the next dialog made; "" (the default) keeps nothing,
+  // so one test's choices never reach another's window.
+  std::string OptionsPath() const override { return optionsPath; }
+  static inline std::string optionsPath;
   std::string ToolDir() const override { return toolDir.empty() ? CSplitterDlg::ToolDir() : toolDir; }
   void OnTimer(int id) override {
     ++timerTicks[id];
