@@ -33,10 +33,11 @@ LAYERS = {
     "app": {"platform", "ipc", "engine", "settings", "platform_qt",
             "preview", "skin_qt", "i18n_qt", "menubar", "res", "ui"},
     "tool": {"ipc"},
+    "cli": {"platform", "ipc", "engine", "settings"},
 }
 
 # Layers whose files must compile without Qt.
-QT_FREE = {"platform", "ipc", "engine", "settings", "tool"}
+QT_FREE = {"platform", "ipc", "engine", "settings", "tool", "cli"}
 
 # Path prefix (relative to the source folder) -> layer. A prefix ending in
 # "/" is a folder; otherwise it names files (any extension).
@@ -57,6 +58,7 @@ FOLDERS = {
     "ui/": "ui",
     "app/": "app",
     "tool/": "tool",
+    "cli/": "cli",
 }
 
 # Folders not checked: they may use any layer.
