@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <deque>
+#include <future>
 #include <memory>
 #include <set>
 #include <utility>
@@ -60,9 +61,14 @@ class Batch {
   int Run();
 
  private:
-  // Takes the next file: probe, plan, clash checks, then its job. False when
-  // the loop should stop taking files (Ctrl+C came during the probe).
-  bool Begin(const std::string& file);
+  // Probes and plans the next file on a thread of its own, so that up to
+  // --jobs files are probed or cut at any time.
+  void Prepare(const std::string& file);
+  // A prepared file: clash checks, then its job.
+  void Begin(std::unique_ptr<SourceSplit> split);
+  // Hands on the files whose probe has ended.
+  void CollectPrepared();
+  void Wake();
   void Interrupt(int sig);
   bool InterruptPending();
   void ReadProgress();
@@ -78,6 +84,7 @@ class Batch {
   ProgressChannelServer progress_;
   std::vector<std::string> env_;
   std::deque<std::string> pending_;
+  std::vector<std::future<std::unique_ptr<SourceSplit>>> preparing_;
   std::vector<Running> running_;
   std::set<std::string> outputKeys_;            // first piece of each planned file
   std::set<std::pair<dev_t, ino_t>> sources_;   // every file given
@@ -99,14 +106,39 @@ void Batch::Interrupt(int sig) {
   for (Running& r : running_) r.split->Stop();
 }
 
-bool Batch::Begin(const std::string& file) {
-  auto split = std::make_unique<SourceSplit>(options_, file, OutputFolder(options_), programDir_);
-  // The probe shares the terminal's process group: a Ctrl+C during it ended
-  // the probe too, and its "not a video" would be a lie.
-  if (InterruptPending()) {
-    reporter_.NotBegun(file);
-    return false;
+void Batch::Wake() {
+  const char byte = 1;
+  // A full pipe already holds a wake-up; nothing is lost.
+  [[maybe_unused]] ssize_t n = ::write(wakeWrite_.get(), &byte, 1);
+}
+
+void Batch::Prepare(const std::string& file) {
+  preparing_.push_back(std::async(std::launch::async, [this, file] {
+    auto split = std::make_unique<SourceSplit>(options_, file, OutputFolder(options_), programDir_);
+    Wake();
+    return split;
+  }));
+}
+
+void Batch::CollectPrepared() {
+  for (auto it = preparing_.begin(); it != preparing_.end();) {
+    if (it->wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+      ++it;
+      continue;
+    }
+    std::unique_ptr<SourceSplit> split = it->get();
+    it = preparing_.erase(it);
+    // The probe shares the terminal's process group: a Ctrl+C during it
+    // ended the probe too, and its "not a video" would be a lie.
+    if (InterruptPending()) {
+      reporter_.NotBegun(split->source());
+      continue;
+    }
+    Begin(std::move(split));
   }
+}
+
+void Batch::Begin(std::unique_ptr<SourceSplit> split) {
   if (split->problem() == SourceProblem::kNone) {
     // Two files of one name into one folder would take each other's names;
     // and no piece may land on a file given to be cut.
@@ -122,26 +154,20 @@ bool Batch::Begin(const std::string& file) {
   }
   if (split->problem() != SourceProblem::kNone) {
     reporter_.Refused(*split);
-    return true;
+    return;
   }
   reporter_.PlanNotes(*split);
   if (options_.dryRun) {
     reporter_.DryRun(*split);
-    return true;
+    return;
   }
-  const int wake = wakeWrite_.get();
-  if (!split->Start(options_.replace, env_, [wake] {
-        const char byte = 1;
-        // A full pipe already holds a wake-up; nothing is lost.
-        [[maybe_unused]] ssize_t n = ::write(wake, &byte, 1);
-      })) {
+  if (!split->Start(options_.replace, env_, [this] { Wake(); })) {
     reporter_.Refused(*split);
-    return true;
+    return;
   }
   reporter_.Started(*split);
   const int pieces = static_cast<int>(split->pieces().size());
   running_.push_back({std::move(split), JobProgress(pieces), 0});
-  return true;
 }
 
 void Batch::ReadProgress() {
@@ -191,12 +217,12 @@ int Batch::Run() {
   }
 
   while (true) {
-    while (!InterruptPending() && static_cast<int>(running_.size()) < options_.jobs && !pending_.empty()) {
-      const std::string file = pending_.front();
+    while (!InterruptPending() && !pending_.empty() &&
+           static_cast<int>(running_.size() + preparing_.size()) < options_.jobs) {
+      Prepare(pending_.front());
       pending_.pop_front();
-      if (!Begin(file)) break;
     }
-    if (running_.empty() && (pending_.empty() || signal_)) break;
+    if (running_.empty() && preparing_.empty() && (pending_.empty() || signal_)) break;
 
     std::vector<pollfd> watch{{interruptFd_, POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
     for (int fd : progress_.WatchedFds()) watch.push_back({fd, POLLIN, 0});
@@ -207,6 +233,7 @@ int Batch::Run() {
     }
     ReadProgress();
     ReportEnded();
+    CollectPrepared();
     reporter_.Tick();
   }
   for (const std::string& file : pending_) reporter_.NotBegun(file);

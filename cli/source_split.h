@@ -4,10 +4,10 @@
 // uses. Kinds and numbers only; the words are chosen by the caller
 // (cli/report.h).
 //
-// Threads: a SourceSplit lives on the thread that made it (the batch loop).
-// Its job's worker runs on a thread of its own and tells the end through the
-// `wake` callback given to Start(), on the worker thread; everything else is
-// called on the owner's thread.
+// Threads: the constructor (which probes) may run on any thread; after it,
+// one thread owns the object and makes every call (the batch loop). The
+// job's worker runs on a thread of its own and tells the end through the
+// `wake` callback given to Start(), on the worker thread.
 #include <sys/types.h>
 
 #include <cstdint>
