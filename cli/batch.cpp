@@ -15,10 +15,10 @@
 #include <utility>
 
 #include "cli/source_split.h"
-#include "engine/progress.h"
 #include "platform/fs.h"
 #include "platform/path.h"
 #include "platform/progress_channel.h"
+#include "settings/user_folders.h"
 
 namespace zantrel::cli {
 
@@ -30,7 +30,6 @@ constexpr int kLoopMs = 100;
 
 struct Running {
   std::unique_ptr<SourceSplit> split;
-  JobProgress progress;
   std::size_t reported = 0;  // results already handed to the reporter
 };
 
@@ -166,8 +165,7 @@ void Batch::Begin(std::unique_ptr<SourceSplit> split) {
     return;
   }
   reporter_.Started(*split);
-  const int pieces = static_cast<int>(split->pieces().size());
-  running_.push_back({std::move(split), JobProgress(pieces), 0});
+  running_.push_back({std::move(split), 0});
 }
 
 void Batch::ReadProgress() {
@@ -176,18 +174,16 @@ void Batch::ReadProgress() {
     if (!ReadProgressPercent(data, size, &percent)) return;
     const pid_t sender = progress_.Sender();
     for (Running& r : running_) {
-      const int before = r.split->PiecesBeforeRun(sender);
-      if (before < 0) continue;
-      const int overall = r.progress.Report(before, percent);
-      reporter_.Progress(*r.split, before + 1, overall);
+      int piece = 0, overall = 0;
+      if (r.split->ReportProgress(sender, percent, &piece, &overall)) reporter_.Progress(*r.split, piece, overall);
     }
   });
 }
 
 void Batch::ReportEnded() {
   for (auto it = running_.begin(); it != running_.end();) {
-    // Finished is read before the results, so a job seen as finished has
-    // every result in hand.
+    // The job's end reaches the model here, on this thread.
+    it->split->Drain();
     const bool finished = it->split->Finished();
     const std::vector<PieceResult> results = it->split->EndedResults();
     for (; it->reported < results.size(); ++it->reported)

@@ -283,7 +283,8 @@ void Reporter::PieceEnded(const SourceSplit& split, const PieceResult& r) {
     std::string text = head + " " + KindName(r.kind);
     if (r.kind == PieceKind::kWritten && piece) {
       text += ": " + piece->path;
-      if (const char* m = MethodName(r.method)) text += std::string(" (") + m + ")";
+      if (r.method == CutMethod::kSmart) text += " (smart cut)";
+      if (r.method == CutMethod::kReencode) text += " (re-encoded)";
     } else if (r.kind == PieceKind::kEmpty) {
       text += " (no length, nothing written)";
     }

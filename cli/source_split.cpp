@@ -2,15 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 
-#include "engine/job.h"
-#include "engine/plan.h"
 #include "engine/probe_run.h"
 #include "platform/fs.h"
 #include "platform/path.h"
@@ -23,11 +19,6 @@ constexpr std::int64_t kUsPerSecond = 1000000;
 // Long enough for a probe on a loaded machine; a source that says nothing by
 // then is not one the tool can cut.
 constexpr int kProbeTimeoutMs = 15000;
-
-std::string BaseName(const std::string& path) {
-  const std::size_t sep = path.rfind(kPathSep);
-  return sep == std::string::npos ? path : path.substr(sep + 1);
-}
 
 PieceKind KindOfFailure(FailureReason reason) {
   switch (reason) {
@@ -46,33 +37,32 @@ PieceKind KindOfFailure(FailureReason reason) {
   return PieceKind::kInternal;
 }
 
+CutMethod MethodOf(PieceMaking making) {
+  switch (making) {
+    case PieceMaking::kSmartCut: return CutMethod::kSmart;
+    case PieceMaking::kReencoded: return CutMethod::kReencode;
+    case PieceMaking::kUnknown: break;
+  }
+  return CutMethod::kUnknown;
+}
+
 PieceResult ResultOf(const CToolProcess& run) {
   PieceResult r;
   r.index = run.segment;
   switch (run.Outcome()) {
-    case PieceOutcome::kWritten: r.kind = PieceKind::kWritten; break;
+    case PieceOutcome::kWritten:
+      r.kind = PieceKind::kWritten;
+      r.method = MethodOf(run.making);
+      break;
     case PieceOutcome::kEmpty: r.kind = PieceKind::kEmpty; break;
     case PieceOutcome::kStopped: r.kind = PieceKind::kStopped; break;
     case PieceOutcome::kFailed:
       r.kind = KindOfFailure(run.Reason());
-      if (r.kind == PieceKind::kToolKilled) r.signal = WTERMSIG(run.waitStatus);
+      r.signal = run.Signal();
       r.toolDetail = run.started ? run.toolMessage : run.startError;
       break;
   }
   return r;
-}
-
-// The folder exists (made when missing) and a file can be created in it;
-// otherwise the errno that stopped it.
-int CheckFolder(const std::string& folder) {
-  errno = 0;
-  if (!CreateFolderPath(folder)) return errno ? errno : ENOTDIR;
-  std::string probe = folder + ".zantrel-write-check-XXXXXX";
-  const int fd = ::mkstemp(probe.data());
-  if (fd < 0) return errno;
-  ::close(fd);
-  ::unlink(probe.c_str());
-  return 0;
 }
 
 }  // namespace
@@ -90,31 +80,29 @@ bool IsFailure(PieceKind kind) {
   }
 }
 
-std::string DefaultOutputFolder() {
-  // The user's Videos folder as the desktop names it, else ~/Videos.
-  std::string base;
-  if (const char* v = std::getenv("XDG_VIDEOS_DIR"); v && *v == kPathSep) base = v;
-  if (base.empty()) {
-    const char* home = std::getenv("HOME");
-    base = std::string(home && *home ? home : "") + kPathSepStr + "Videos";
-  }
-  if (base.back() != kPathSep) base += kPathSep;
-  return base + "ZantrelOutput" + kPathSepStr;
-}
-
 SourceSplit::SourceSplit(const Options& options, std::string source, std::string folder,
                          std::string programDir)
     : source_(std::move(source)), folder_(std::move(folder)), programDir_(std::move(programDir)) {
+  SplitModel::Callbacks cb;
+  cb.jobEnded = [this](const JobEnd&) { ended_ = true; };
+  model_ = std::make_unique<SplitModel>(std::move(cb));
+  model_->SetToolsInOwnProcessGroup(true);
+  model_->SetSource(source_);
   if (folder_.empty()) {
+    model_->SetBesideSource(true);
     folder_ = DirOfPath(source_);
     if (folder_.empty()) folder_ = std::string(".") + kPathSepStr;
+  } else {
+    model_->SetOutputFolder(folder_);
   }
   if (folder_.back() != kPathSep) folder_ += kPathSep;
   Probe();
   if (problem_ == SourceProblem::kNone) Plan(options);
 }
 
-SourceSplit::~SourceSplit() = default;  // CSplitTask's destructor stops and joins
+// The model's destructor stops a running job (its temporary file removed)
+// and joins its worker.
+SourceSplit::~SourceSplit() = default;
 
 void SourceSplit::Probe() {
   struct stat st;
@@ -135,8 +123,9 @@ void SourceSplit::Probe() {
   }
   ::close(fd);
   const int seconds = RunProbe(source_, programDir_, kProbeTimeoutMs);
+  model_->SetDuration(seconds);
   // The window cuts nothing without a duration of at least a second either.
-  if (seconds < 1) {
+  if (!model_->DurationReady()) {
     problem_ = SourceProblem::kNotVideo;
     return;
   }
@@ -144,50 +133,39 @@ void SourceSplit::Probe() {
 }
 
 void SourceSplit::Plan(const Options& options) {
-  const int seconds = static_cast<int>(durationUs_ / kUsPerSecond);
-  if (options.mode == CutMode::kAt) {
-    std::vector<std::int64_t> points = options.atUs;
-    std::sort(points.begin(), points.end());
-    points.erase(std::unique(points.begin(), points.end()), points.end());
-    count_ = 2;
-    for (std::int64_t t : points) {
-      if (t >= durationUs_) {
-        droppedUs_.push_back(t);
-        continue;
+  switch (options.mode) {
+    case CutMode::kParts:
+      model_->SetMode(kSplitAverage);
+      model_->SetParts(options.parts);
+      break;
+    case CutMode::kEvery:
+      model_->SetMode(kSplitEqualTime);
+      model_->SetSecondsPerPart(static_cast<int>(options.everyUs / kUsPerSecond));
+      break;
+    case CutMode::kAt:
+    case CutMode::kNone:
+      model_->SetMode(kSplitCustom);
+      for (std::int64_t t : options.atUs) {
+        if (t >= durationUs_) {
+          if (std::find(droppedUs_.begin(), droppedUs_.end(), t) == droppedUs_.end()) droppedUs_.push_back(t);
+          continue;
+        }
+        // A repeated time is one point, as Add keeps it.
+        if (model_->AddPointAtTime(t, ClockText(t)) && t % kUsPerSecond != 0) roundedUs_.push_back(t);
       }
-      if (t % kUsPerSecond != 0) roundedUs_.push_back(t);
-      boundaries_.push_back(static_cast<std::int32_t>(t / kUsPerSecond));
-      ++count_;
-    }
-  } else {
-    SplitPlanInput in;
-    in.duration = seconds;
-    if (options.mode == CutMode::kParts) {
-      in.mode = kSplitAverage;
-      in.parts = options.parts;
-    } else {
-      in.mode = kSplitEqualTime;
-      in.secondsPerPart = static_cast<int>(options.everyUs / kUsPerSecond);
-    }
-    const SplitPlan plan = BuildSplitPlan(in);
-    if (!plan.valid) {
-      problem_ = SourceProblem::kTooManyParts;
-      return;
-    }
-    count_ = plan.count;
-    boundaries_.assign(plan.boundaries.begin(), plan.boundaries.end());
+      break;
   }
-  if (count_ < 2) {
-    problem_ = SourceProblem::kNothingToCut;
+  if (!model_->Plan().valid) {
+    problem_ = SourceProblem::kTooManyParts;
     return;
   }
-  const std::string base = folder_ + BaseName(source_);
-  std::int64_t prev = 0;
-  for (int k = 1; k < count_; ++k) {
-    const std::int64_t end = k < count_ - 1 ? std::int64_t{boundaries_[k - 1]} * kUsPerSecond : durationUs_;
-    pieces_.push_back({k, prev, end - prev, SegmentOutputName(base, k)});
-    prev = end;
+  int k = 0;
+  for (const SplitModel::Piece& p : model_->PlannedPieces()) {
+    ++k;
+    pieces_.push_back({k, std::int64_t{p.start} * kUsPerSecond, std::int64_t{p.end - p.start} * kUsPerSecond,
+                       p.outputPath});
   }
+  if (pieces_.empty()) problem_ = SourceProblem::kNothingToCut;
 }
 
 std::vector<std::string> SourceSplit::ExistingPieces() const {
@@ -200,59 +178,69 @@ std::vector<std::string> SourceSplit::ExistingPieces() const {
 }
 
 bool SourceSplit::Start(bool replace, std::vector<std::string> env, std::function<void()> wake) {
-  if (problem_ != SourceProblem::kNone || task_) return false;
-  if (const int err = CheckFolder(folder_)) {
-    sysError_ = err;
-    problem_ = SourceProblem::kFolderUnusable;
-    return false;
+  if (problem_ != SourceProblem::kNone || started_) return false;
+  errno = 0;
+  const StartCheck check = model_->CheckStart();
+  switch (check.problem) {
+    case StartProblem::kNone:
+      break;
+    case StartProblem::kFolderNotCreated:
+      // The folder walk stops at the mkdir that failed, with its errno.
+      sysError_ = errno ? errno : ENOTDIR;
+      problem_ = SourceProblem::kFolderUnusable;
+      return false;
+    case StartProblem::kFolderNotWritable:
+      sysError_ = check.errnoValue;
+      problem_ = SourceProblem::kFolderUnusable;
+      return false;
+    case StartProblem::kPlanInvalid:
+      problem_ = SourceProblem::kTooManyParts;
+      return false;
+    default:
+      // The source and its duration were set above; nothing else is left.
+      problem_ = SourceProblem::kNothingToCut;
+      return false;
   }
-  const std::vector<std::string> existing = ExistingPieces();
-  if (!existing.empty()) {
+  if (!check.existing.empty()) {
     if (!replace) {
       problem_ = SourceProblem::kPiecesExist;
       return false;
     }
-    // The window's replace: exactly the job's own names go before the first
-    // run, and the tool writes them afresh.
-    for (const std::string& path : existing) {
-      if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-        sysError_ = errno;
-        problem_ = SourceProblem::kReplaceFailed;
-        return false;
-      }
+    std::string failed;
+    if (!model_->ReplaceExisting(check, &failed, &sysError_)) {
+      problem_ = SourceProblem::kReplaceFailed;
+      return false;
     }
   }
-
-  SplitJob job;
-  job.sourcePath = source_;
-  job.outputBase = folder_ + BaseName(source_);
-  job.duration = static_cast<std::int32_t>(durationUs_ / kUsPerSecond);
-  job.count = count_;
-  job.boundaries = boundaries_;
-  task_ = std::make_unique<CSplitTask>(
-      std::move(job), [wake = std::move(wake)](CSplitTask&) { wake(); }, programDir_, std::move(env));
-  task_->SetToolsInOwnProcessGroup(true);
-  task_->Start();
-  return true;
+  std::shared_ptr<JobNewsQueue> news = news_;
+  started_ = model_->StartJob(check, programDir_, std::move(env),
+                              [news, wake = std::move(wake)](std::function<void()> call) {
+                                news->Post(std::move(call));
+                                wake();
+                                return true;
+                              });
+  return started_;
 }
 
 void SourceSplit::Stop() {
-  if (task_) task_->Stop();
+  if (started_) model_->Stop();
 }
 
-bool SourceSplit::Finished() const { return task_ && task_->Finished(); }
+void SourceSplit::Drain() { news_->RunPending(); }
+
+bool SourceSplit::Finished() const { return ended_; }
 
 std::vector<PieceResult> SourceSplit::EndedResults() const {
   std::vector<PieceResult> results;
-  if (!task_) return results;
-  // Read Finished first: once it is set every run's record is complete, and
-  // a run followed by another has ended (the worker records it before the
+  const CSplitTask* task = model_->Job();
+  if (!task) return results;
+  // Once the model has handled the end every run's record is complete; a
+  // run followed by another has ended (the worker records it before the
   // next one starts, under the lock Runs() takes).
-  const bool finished = task_->Finished();
-  const auto runs = task_->Runs();
-  const std::size_t ended = finished ? runs.size() : (runs.empty() ? 0 : runs.size() - 1);
+  const auto runs = task->Runs();
+  const std::size_t ended = ended_ ? runs.size() : (runs.empty() ? 0 : runs.size() - 1);
   for (std::size_t i = 0; i < ended; ++i) results.push_back(ResultOf(*runs[i]));
-  if (finished) {
+  if (ended_) {
     for (std::size_t k = results.size() + 1; k <= pieces_.size(); ++k) {
       PieceResult r;
       r.index = static_cast<int>(k);
@@ -263,8 +251,15 @@ std::vector<PieceResult> SourceSplit::EndedResults() const {
   return results;
 }
 
-int SourceSplit::PiecesBeforeRun(pid_t sender) const {
-  return task_ && sender > 0 ? task_->PiecesBeforeRun(sender) : -1;
+bool SourceSplit::ReportProgress(pid_t sender, int percent, int* piece, int* overall) {
+  const CSplitTask* task = model_->Job();
+  if (!task || ended_ || sender <= 0) return false;
+  const int before = task->PiecesBeforeRun(sender);
+  if (before < 0) return false;
+  model_->ReportProgress(sender, percent);
+  *piece = before + 1;
+  *overall = model_->Progress();
+  return true;
 }
 
 }  // namespace zantrel::cli

@@ -1,13 +1,13 @@
 #pragma once
-// One source file's split for zantrel-split: its probe, its plan with the
-// pieces' names, and the job that cuts them, all through the code the window
-// uses. Kinds and numbers only; the words are chosen by the caller
-// (cli/report.h).
+// One source file's split for zantrel-split: a SplitModel of its own, the
+// window's model, fed the probe's duration and the command line's mode; its
+// plan names the pieces and its job cuts them. Kinds and numbers only; the
+// words are chosen by the caller (cli/report.h).
 //
 // Threads: the constructor (which probes) may run on any thread; after it,
 // one thread owns the object and makes every call (the batch loop). The
-// job's worker runs on a thread of its own and tells the end through the
-// `wake` callback given to Start(), on the worker thread.
+// job's worker queues its end for that thread and calls the `wake` given to
+// Start(); the owner then calls Drain(), which hands the end to the model.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -17,10 +17,7 @@
 #include <vector>
 
 #include "cli/options.h"
-
-namespace zantrel {
-class CSplitTask;
-}
+#include "model/split_model.h"
 
 namespace zantrel::cli {
 
@@ -111,22 +108,26 @@ class SourceSplit {
   // The pieces' names under which something exists now.
   std::vector<std::string> ExistingPieces() const;
 
-  // Creates the output folder when needed and checks it can be written;
-  // then, with existing pieces, refuses (kPiecesExist) unless `replace`.
+  // The model's Start checks (output folder created when needed and
+  // writable); then, with existing pieces, refuses (kPiecesExist) unless
+  // `replace`, when the model replaces them as the window's 是 does.
   // Starts the job: `env` goes to each tool run (the progress channel);
   // `wake` is called on the worker thread once the job has ended. False with
   // problem() set when the file is refused.
   bool Start(bool replace, std::vector<std::string> env, std::function<void()> wake);
-  bool Started() const { return task_ != nullptr; }
+  bool Started() const { return started_; }
   // Ctrl+C: ends the running piece cleanly; no later piece starts.
   void Stop();
   bool Finished() const;
   // The results of the pieces that have ended so far, in order (all of them
   // once Finished(), with kNotRun for pieces a stop left out).
   std::vector<PieceResult> EndedResults() const;
-  // For a progress report from process `sender`: this job's pieces before
-  // that run, or -1 when the sender is none of this job's runs.
-  int PiecesBeforeRun(pid_t sender) const;
+  // Runs the job news queued for this thread (the end of the job).
+  void Drain();
+  // A progress report from process `sender`: false when it is none of this
+  // job's runs; else the piece it belongs to (1-based) and the file's share
+  // done (0..100).
+  bool ReportProgress(pid_t sender, int percent, int* piece, int* overall);
 
  private:
   void Probe();
@@ -138,17 +139,14 @@ class SourceSplit {
   SourceProblem problem_ = SourceProblem::kNone;
   int sysError_ = 0;
   std::int64_t durationUs_ = 0;
-  std::vector<std::int32_t> boundaries_;  // the job's interior boundaries, whole seconds
-  int count_ = 0;                          // boundary values including 0 and the end
   std::vector<PlannedPiece> pieces_;
   std::vector<std::int64_t> droppedUs_;
   std::vector<std::int64_t> roundedUs_;
-  std::unique_ptr<CSplitTask> task_;
+  bool started_ = false;
+  bool ended_ = false;  // the model has handled the job's end
+  // The queue outlives the model: a worker hands its end over to it.
+  std::shared_ptr<JobNewsQueue> news_ = std::make_shared<JobNewsQueue>();
+  std::unique_ptr<SplitModel> model_;
 };
-
-// The folder pieces go to when neither --out nor --beside is given: the
-// ZantrelOutput folder in the user's Videos folder, with a trailing
-// separator.
-std::string DefaultOutputFolder();
 
 }  // namespace zantrel::cli
