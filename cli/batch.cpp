@@ -6,9 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <set>
@@ -42,14 +41,13 @@ std::string OutputFolder(const Options& options) {
 }
 
 // A name for the place `path` lies at that does not depend on how it was
-// spelt: the real folder when it exists, then the file name.
+// spelt: the real path of the part that exists, the rest as written. It is
+// the same before and after an earlier file's job has made the folder.
 std::string PlaceKey(const std::string& path) {
-  const std::size_t sep = path.rfind(kPathSep);
-  const std::string dir = sep == std::string::npos ? "." : path.substr(0, sep + 1);
-  const std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
-  char real[PATH_MAX];
-  if (::realpath(dir.c_str(), real)) return std::string(real) + kPathSepStr + name;
-  return path;
+  std::error_code ec;
+  const std::filesystem::path key =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
+  return ec ? path : key.string();
 }
 
 class Batch {

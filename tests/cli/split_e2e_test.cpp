@@ -261,6 +261,30 @@ TEST(CliSplit, ManyFilesGoOnPastBadOnesAndNeverTouchExistingPiecesUnasked) {
   EXPECT_EQ(Listing(dir / "Videos/ZantrelOutput"), (std::vector<std::string>{"a[1].mp4", "a[2].mp4"}));
 }
 
+TEST(CliSplit, NoPieceLandsOnAFileBeingCutOrOnAnotherFilesPiece) {
+  TempDir dir;
+  fs::create_directories(dir / "sub");
+  for (const char* name : {"x.mp4", "x[1].mp4", "sub/x.mp4"}) fs::copy_file(Clip(), dir / name);
+  const std::string given = ReadFile(dir / "x[1].mp4");
+
+  // x.mp4's first piece would be x[1].mp4, itself given to be cut: even
+  // with --replace it stays as it is.
+  const Result r = RunSplit(dir, {"--parts", "2", "--beside", "--replace", "x[1].mp4", "x.mp4"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_NE(r.err.find("x.mp4: skipped: one of its pieces would overwrite another file given"), std::string::npos)
+      << r.err;
+  EXPECT_TRUE(ReadFile(dir / "x[1].mp4") == given);
+  EXPECT_TRUE(fs::exists(dir / "x[1][2].mp4"));
+  EXPECT_FALSE(fs::exists(dir / "x[2].mp4"));
+
+  // Two sources of one name into one folder: the second would take the
+  // first one's names, and is refused.
+  const Result same = RunSplit(dir, {"--parts", "2", "--out", "o", "--replace", "x.mp4", "sub/x.mp4"});
+  EXPECT_EQ(same.code, 1) << same.err;
+  EXPECT_NE(same.err.find("sub/x.mp4: skipped: its pieces would take the names"), std::string::npos) << same.err;
+  EXPECT_EQ(Listing(dir / "o"), (std::vector<std::string>{"x[1].mp4", "x[2].mp4"}));
+}
+
 // Children of `pid` (over all its threads).
 std::vector<pid_t> ChildrenOf(pid_t pid) {
   std::vector<pid_t> kids;
