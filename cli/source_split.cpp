@@ -151,7 +151,7 @@ void SourceSplit::Plan(const Options& options) {
           continue;
         }
         // A repeated time is one point, as Add keeps it.
-        if (model_->AddPointAtTime(t, ClockText(t)) && t % kUsPerSecond != 0) roundedUs_.push_back(t);
+        model_->AddPointAtTime(t, ClockText(t));
       }
       break;
   }
@@ -166,6 +166,13 @@ void SourceSplit::Plan(const Options& options) {
                        p.outputPath});
   }
   if (pieces_.empty()) problem_ = SourceProblem::kNothingToCut;
+  // Where the plan does not start a piece at a point's exact time, the user
+  // is told where it does cut.
+  for (const SplitPoint& p : model_->Points()) {
+    const bool exact = std::any_of(pieces_.begin(), pieces_.end(),
+                                   [&](const PlannedPiece& piece) { return piece.startUs == p.timeUs; });
+    if (!exact) roundedUs_.push_back(p.timeUs);
+  }
 }
 
 std::vector<std::string> SourceSplit::ExistingPieces() const {

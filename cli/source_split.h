@@ -102,8 +102,8 @@ class SourceSplit {
   const std::vector<PlannedPiece>& pieces() const { return pieces_; }
   // --at times at or past the end, dropped for this file.
   const std::vector<std::int64_t>& droppedUs() const { return droppedUs_; }
-  // --at times with a fraction of a second, cut at the whole second below
-  // (the cutting tool takes whole seconds).
+  // --at times the plan does not cut at exactly (while the cutting tool
+  // takes whole seconds: those with a fraction, cut at the second below).
   const std::vector<std::int64_t>& roundedUs() const { return roundedUs_; }
   // The pieces' names under which something exists now.
   std::vector<std::string> ExistingPieces() const;
