@@ -537,6 +537,7 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment, int 
     // the user can be told why a piece failed.
     options.outputFd = output.fd;
     options.extraEnv = env_;
+    options.ownProcessGroup = ownProcessGroup_;
     // The tool refuses the source if it is no longer the file planned on.
     if (source_.known)
       options.extraEnv.push_back(std::string(tool_args::kSourceStampEnv) + "=" +

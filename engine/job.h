@@ -166,6 +166,11 @@ class CSplitTask {
   CSplitTask(const CSplitTask&) = delete;
   CSplitTask& operator=(const CSplitTask&) = delete;
 
+  // Before Start(): each run leads a process group of its own, so that the
+  // terminal's Ctrl+C reaches only the caller, which then ends the job with
+  // Stop() (a console front end); off by default.
+  void SetToolsInOwnProcessGroup(bool on) { ownProcessGroup_ = on; }
+
   void Start();
   const SplitJob& job() const { return job_; }
   // Number of segments (count - 1, at least 0).
@@ -233,6 +238,7 @@ class CSplitTask {
   DoneFn onDone_;
   std::string programDir_;
   std::vector<std::string> env_;
+  bool ownProcessGroup_ = false;
   std::thread worker_;
 
   mutable std::mutex mutex_;  // guards current_, runs_, pausedRequested_, child_

@@ -301,6 +301,7 @@ bool SplitModel::StartJob(const StartCheck& check, const std::string& toolDir, s
     if (posted) task.WaitDoneHandled();
   };
   auto task = std::make_unique<CSplitTask>(check.job, onDone, toolDir, std::move(env));
+  task->SetToolsInOwnProcessGroup(toolsOwnGroup_);
   // Each job's progress starts from nothing.
   progress_.emplace(task->Pieces());
   jobFolder_ = check.folder;

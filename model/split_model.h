@@ -212,6 +212,10 @@ class SplitModel {
   // `env` added to each run's environment. False when a job runs already.
   bool StartJob(const StartCheck& check, const std::string& toolDir, std::vector<std::string> env,
                 Post post);
+  // Each tool run of later jobs leads a process group of its own, so that
+  // the terminal's Ctrl+C reaches only a console client, which then stops
+  // the job; off by default (the window's runs share its group).
+  void SetToolsInOwnProcessGroup(bool on) { toolsOwnGroup_ = on; }
   bool JobRunning() const { return running_; }
   bool Pause();
   bool Resume();
@@ -245,6 +249,7 @@ class SplitModel {
   int nextOrder_ = 0;
   std::string outputFolder_;
   bool besideSource_ = false;
+  bool toolsOwnGroup_ = false;
 
   // Every job of this run is kept until the model goes: a worker may still
   // be handing over its end.

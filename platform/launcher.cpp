@@ -176,7 +176,14 @@ bool ChildProcess::Start(const std::string& commandLine, const LaunchOptions& op
   sigfillset(&all);
   rc |= posix_spawnattr_setsigmask(&setup.attr, &none);
   rc |= posix_spawnattr_setsigdefault(&setup.attr, &all);
-  rc |= posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  if (options.ownProcessGroup) {
+    // A group of its own (pgid = its pid): the terminal's Ctrl+C reaches
+    // the caller only, which then ends the child its own way.
+    rc |= posix_spawnattr_setpgroup(&setup.attr, 0);
+    flags |= POSIX_SPAWN_SETPGROUP;
+  }
+  rc |= posix_spawnattr_setflags(&setup.attr, flags);
   if (rc != 0) {
     SetError(error, "cannot prepare to start " + program);
     return false;

@@ -26,6 +26,9 @@ struct LaunchOptions {
   // Extra "NAME=value" entries added to the inherited environment; an entry
   // replaces an inherited one of the same name.
   std::vector<std::string> extraEnv;
+  // When true, the child leads a process group of its own, so signals the
+  // terminal sends to the caller's group (Ctrl+C) do not reach it.
+  bool ownProcessGroup = false;
 };
 
 // Resolves the program token as described above; "" when not found. A token

@@ -34,10 +34,11 @@ LAYERS = {
     "app": {"platform", "ipc", "engine", "settings", "model", "platform_qt",
             "preview", "skin_qt", "i18n_qt", "menubar", "res", "ui"},
     "tool": {"ipc"},
+    "cli": {"platform", "ipc", "engine", "settings", "model"},
 }
 
 # Layers whose files must compile without Qt.
-QT_FREE = {"platform", "ipc", "engine", "settings", "model", "tool"}
+QT_FREE = {"platform", "ipc", "engine", "settings", "model", "tool", "cli"}
 
 # Path prefix (relative to the source folder) -> layer. A prefix ending in
 # "/" is a folder; otherwise it names files (any extension).
@@ -59,6 +60,7 @@ FOLDERS = {
     "ui/": "ui",
     "app/": "app",
     "tool/": "tool",
+    "cli/": "cli",
 }
 
 # Folders not checked: they may use any layer.

@@ -131,7 +131,7 @@ int Installed::installRc_ = -1;
 TEST_F(Installed, LayoutAndDesktopFilesPassTheValidators) {
   ASSERT_EQ(installRc_, 0) << installLog_;
   const fs::path lib = ProgramDir();
-  for (const char* f : {"Zantrel", "ZantrelCore"}) {
+  for (const char* f : {"Zantrel", "ZantrelCore", "zantrel-split"}) {
     EXPECT_TRUE(fs::is_regular_file(lib / f)) << f;
     EXPECT_EQ(access((lib / f).c_str(), X_OK), 0) << f;
   }
@@ -145,6 +145,19 @@ TEST_F(Installed, LayoutAndDesktopFilesPassTheValidators) {
   ASSERT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(fs::read_symlink(link), fs::path("../lib/zantrel/Zantrel"));
   EXPECT_EQ(fs::canonical(link), fs::canonical(lib / "Zantrel"));
+  // bin/zantrel-split likewise; through the link it still finds its tool
+  // beside itself (a dry run probes the source with it).
+  const fs::path split = prefix_ / "bin" / "zantrel-split";
+  ASSERT_TRUE(fs::is_symlink(split));
+  EXPECT_EQ(fs::read_symlink(split), fs::path("../lib/zantrel/zantrel-split"));
+  const fs::path clip = root_ / "clip.mp4";
+  ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=64x48:rate=25:duration=2 "
+                       "-c:v libx264 -pix_fmt yuv420p " + zantrel::QuoteArgument(clip.string())), 0);
+  std::string plan;
+  EXPECT_EQ(RunCommand(zantrel::QuoteArgument(split.string()) + " --dry-run --parts 2 --out " +
+                       zantrel::QuoteArgument((root_ / "out").string()) + " " +
+                       zantrel::QuoteArgument(clip.string()), &plan), 0) << plan;
+  EXPECT_NE(plan.find("clip[2].mp4"), std::string::npos) << plan;
 
   const fs::path desktop = prefix_ / "share" / "applications" / (std::string(kAppId) + ".desktop");
   const fs::path metainfo = prefix_ / "share" / "metainfo" / (std::string(kAppId) + ".metainfo.xml");
