@@ -184,20 +184,37 @@ std::vector<std::string> SourceSplit::ExistingPieces() const {
   return existing;
 }
 
+namespace {
+// The folder's problem as the errno the messages are worded from.
+int FolderErrno(const FolderCheck& c) {
+  switch (c.problem) {
+    case FolderProblem::kMissing:
+      return ENOENT;
+    case FolderProblem::kNotFolder:
+      return ENOTDIR;
+    case FolderProblem::kNoPermission:
+      return EACCES;
+    case FolderProblem::kReadOnly:
+      return EROFS;
+    case FolderProblem::kNoSpace:
+      return ENOSPC;
+    case FolderProblem::kTakesNoFiles:
+      return EINVAL;
+    default:
+      return c.errnoValue ? c.errnoValue : EIO;
+  }
+}
+}  // namespace
+
 bool SourceSplit::Start(bool replace, std::vector<std::string> env, std::function<void()> wake) {
   if (problem_ != SourceProblem::kNone || started_) return false;
   errno = 0;
-  const StartCheck check = model_->CheckStart();
+  StartCheck check = model_->CheckStart();
   switch (check.problem) {
     case StartProblem::kNone:
       break;
-    case StartProblem::kFolderNotCreated:
-      // The folder walk stops at the mkdir that failed, with its errno.
-      sysError_ = errno ? errno : ENOTDIR;
-      problem_ = SourceProblem::kFolderUnusable;
-      return false;
-    case StartProblem::kFolderNotWritable:
-      sysError_ = check.errnoValue;
+    case StartProblem::kFolderUnusable:
+      sysError_ = FolderErrno(check.folderCheck);
       problem_ = SourceProblem::kFolderUnusable;
       return false;
     case StartProblem::kPlanInvalid:
@@ -213,11 +230,8 @@ bool SourceSplit::Start(bool replace, std::vector<std::string> env, std::functio
       problem_ = SourceProblem::kPiecesExist;
       return false;
     }
-    std::string failed;
-    if (!model_->ReplaceExisting(check, &failed, &sysError_)) {
-      problem_ = SourceProblem::kReplaceFailed;
-      return false;
-    }
+    // Each old piece gives way only to its new one, once that is whole.
+    check.job.replaceExisting = true;
   }
   std::shared_ptr<JobNewsQueue> news = news_;
   started_ = model_->StartJob(check, programDir_, std::move(env),
