@@ -162,8 +162,7 @@ void SourceSplit::Plan(const Options& options) {
   int k = 0;
   for (const SplitModel::Piece& p : model_->PlannedPieces()) {
     ++k;
-    pieces_.push_back({k, std::int64_t{p.start} * kUsPerSecond, std::int64_t{p.end - p.start} * kUsPerSecond,
-                       p.outputPath});
+    pieces_.push_back({k, p.startUs, p.endUs - p.startUs, p.outputPath});
   }
   if (pieces_.empty()) problem_ = SourceProblem::kNothingToCut;
   // Where the plan does not start a piece at a point's exact time, the user

@@ -153,6 +153,11 @@ PieceOutcome CToolProcess::Outcome() const {
   // made of it.
   if (plannedLength <= 0) return PieceOutcome::kEmpty;
   if (stopped) return PieceOutcome::kStopped;
+  // The tool found no frame of the source in the window (a gap in a real
+  // file, or a window narrower than a frame): nothing is lost either.
+  if (started && waitStatus != -1 && WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == tool_args::kExitEmpty &&
+      !sourceChanged && !sourceGone)
+    return PieceOutcome::kEmpty;
   return PieceOutcome::kFailed;
 }
 

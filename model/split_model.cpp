@@ -219,6 +219,12 @@ std::vector<SplitModel::Piece> SplitModel::PlannedPieces() const {
     Piece p;
     p.start = k == 1 ? 0 : plan.boundaries[static_cast<std::size_t>(k - 2)];
     p.end = k == plan.count - 1 ? source_.durationSeconds : plan.boundaries[static_cast<std::size_t>(k - 1)];
+    const auto us = [&](std::size_t i) {
+      return plan.boundariesUs.size() > i ? plan.boundariesUs[i] : std::int64_t{plan.boundaries[i]} * kUsPerSecond;
+    };
+    p.startUs = k == 1 ? 0 : us(static_cast<std::size_t>(k - 2));
+    p.endUs = k == plan.count - 1 ? std::int64_t{source_.durationSeconds} * kUsPerSecond
+                                  : us(static_cast<std::size_t>(k - 1));
     if (!base.empty()) p.outputPath = SegmentOutputName(base, k);
     pieces.push_back(p);
   }

@@ -198,7 +198,8 @@ class SplitModel {
   // Each piece's [start, end) in whole seconds and its output name, for the
   // current plan and output folder ("" names without a source).
   struct Piece {
-    int start = 0, end = 0;
+    int start = 0, end = 0;            // whole seconds, as the plan counts them
+    std::int64_t startUs = 0, endUs = 0;  // exact, where points are placed on a frame
     std::string outputPath;
   };
   std::vector<Piece> PlannedPieces() const;

@@ -17,7 +17,8 @@ int ExitCodeForFailure(const std::string& m) {
   if (Has(m, "No space left") || Has(m, "Disk quota")) return kExitNoSpace;
   if (Has(m, "changed since the job began") || Has(m, "changed while it was being cut"))
     return kExitSourceChanged;
-  if (Has(m, "must be at least one second") || Has(m, "has no picture at") ||
+  if (Has(m, "must be at least one second") || Has(m, "must be more than zero") || Has(m, "has no picture at") ||
+      Has(m, "holds no picture of the source") || Has(m, "holds no sound of the source") ||
       Has(m, "nothing could be decoded in the requested range"))
     return kExitEmpty;
   if (Has(m, "holds no audio or video")) return kExitNotVideo;

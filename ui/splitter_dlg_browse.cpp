@@ -58,8 +58,6 @@ void CSplitterDlg::SetSource(const std::string& path) {
     m_bPreviewLive = 1;
     m_pPlayer->LoadAndPlayVideo(path);
     m_pPlayer->PauseVideo();
-    // The slider keeps its place: the new preview goes there once loaded.
-    m_pPlayer->SetToPar(std::to_string(m_slider->value()));
     SetTimer(kTimerDuration, 500);
   } else {
     SetTimer(kTimerProbe, 100);
@@ -103,8 +101,10 @@ void CSplitterDlg::OnTimer(int id) {
 
 void CSplitterDlg::OnDurationChanged() {
   win::SetDlgItemText(this, 1003, zantrel::FormatTime(m_model.Source().durationSeconds));
-  // The thumb's label tells the time at the slider's place on this source.
-  OnHScroll(false);
+  // The thumb's label tells the time at the slider's place on this source,
+  // and the slider keeps its place: the new preview is sought there, now
+  // that the place has a time.
+  OnHScroll(true);
 }
 
 void CSplitterDlg::OnHScroll() { OnHScroll(true); }

@@ -83,10 +83,11 @@ void CSplitterDlg::ConnectPreviewPositions() {
     // Playback moves the thumb and the label. A move of our own that landed
     // names its frame; while the thumb is held the user's hand leads.
     connect(player, &MpvPlayerWidget::playbackPosition, this, [this](std::int64_t us) {
-      if (m_bPreviewLive == 1 && !m_slider->isSliderDown()) FollowPreview(us);
+      if (m_bPreviewLive == 1 && !m_slider->isSliderDown() && !m_model.Source().durationPending) FollowPreview(us);
     });
     connect(player, &MpvPlayerWidget::seekSettled, this, [this](std::int64_t us) {
-      if (m_bPreviewLive == 1 && !m_slider->isSliderDown()) FollowPreview(us);
+      // Until the new source's duration is known a time has no place.
+      if (m_bPreviewLive == 1 && !m_slider->isSliderDown() && !m_model.Source().durationPending) FollowPreview(us);
     });
   }
   // The drag showed key frames; its end shows the exact frame.

@@ -596,6 +596,8 @@ TEST(PieceOutcome, WrittenEmptyStoppedFailed) {
   stopped->stopped = true;
   EXPECT_EQ(stopped->Outcome(), PieceOutcome::kStopped);
   EXPECT_EQ(EndedRun(0, false, "")->Outcome(), PieceOutcome::kFailed);  // no file
+  // A window with time planned in it but no frame of the source (a gap).
+  EXPECT_EQ(EndedRun(tool_args::kExitEmpty, false, "")->Outcome(), PieceOutcome::kEmpty);
   EXPECT_EQ(EndedRun(1, true, "")->Outcome(), PieceOutcome::kFailed);   // non-zero exit
 }
 
@@ -616,7 +618,6 @@ TEST(PieceOutcome, ReasonsByExitCode) {
       {tool_args::kExitNotVideo, FailureReason::kUnreadableSource},
       {tool_args::kExitSourceChanged, FailureReason::kSourceChanged},
       {tool_args::kExitInternal, FailureReason::kOther},
-      {tool_args::kExitEmpty, FailureReason::kOther},  // a window with something planned in it
       {77, FailureReason::kOther},
   };
   for (const auto& [code, reason] : cases) {

@@ -244,16 +244,16 @@ TEST(ReRunWindow, PointTextsFollowTheDuration) {
   TestDlg d;
   Choose(d, longer);
   d.slider()->setValue(36);  // 6.12 s
-  EXPECT_EQ(win::GetDlgItemText(&d, 1006), "0:00:06");
+  EXPECT_EQ(win::GetDlgItemText(&d, 1006), "0:00:06.120");
   d.OnCommand(1004);
   ASSERT_EQ(d.list()->count(), 1);
-  EXPECT_EQ(d.list()->item(0)->text().toStdString(), "0:00:06");
+  EXPECT_EQ(d.list()->item(0)->text().toStdString(), "0:00:06.120");
 
   Choose(d, shorter);
   EXPECT_EQ(win::GetDlgItemText(&d, 1003), "0:00:03");
   EXPECT_EQ(d.slider()->value(), 36);
-  EXPECT_EQ(d.list()->item(0)->text().toStdString(), "0:00:01");
-  EXPECT_EQ(win::GetDlgItemText(&d, 1006), "0:00:01");
+  EXPECT_EQ(d.list()->item(0)->text().toStdString(), "0:00:01.080");  // its share kept
+  EXPECT_EQ(win::GetDlgItemText(&d, 1006), "0:00:01.080");
   EXPECT_EQ(d.Model().Plan().boundaries, std::vector<int>{1});
   auto* player = qobject_cast<MpvPlayerWidget*>(d.preview());
   ASSERT_NE(player, nullptr);
@@ -262,7 +262,7 @@ TEST(ReRunWindow, PointTextsFollowTheDuration) {
 
   // The same file once more: label and preview agree with the slider.
   Choose(d, shorter);
-  EXPECT_EQ(win::GetDlgItemText(&d, 1006), "0:00:01");
+  EXPECT_EQ(win::GetDlgItemText(&d, 1006), "0:00:01.080");
   EXPECT_TRUE(TestDlg::PumpUntil([&] { return std::abs(player->PositionPercent() - 36) < 2; }, 10000))
       << player->PositionPercent();
 }
