@@ -1,0 +1,40 @@
+#pragma once
+// The program's own sentences in the chosen language: section "CString" of
+// the current language file (g_strLanguageFile), keys "IDS_<NAME>". A key
+// that is missing or empty gives the built-in text, the interface's own
+// Simplified Chinese, so a partial translation never shows a blank.
+//
+// Numbers and names are put in by position: "%1" … "%9" stand for the
+// arguments in the order given, so a translation may reorder them. "%%" is
+// a single "%"; a "%" before anything else stays as it is ("完成 %1%" is
+// "完成 50%"). Arguments are put in as they are, never read for further
+// "%n" (a file name holding "%1" stays that name). A "%n" without an
+// argument is left in place.
+//
+// Byte strings in the current multibyte code page, like every language
+// text. UI thread (the language file path is the UI's).
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zantrel {
+
+inline constexpr const char* kStringSection = "CString";
+
+// One message of the program: its key and the text used when the language
+// file has none. Both are literals that live for the whole run.
+struct Message {
+  const char* key;      // "IDS_<NAME>"
+  const char* builtin;  // the built-in (Simplified Chinese) pattern
+};
+
+// The pattern of `m` in the current language, arguments not yet filled in.
+std::string LoadMessage(const Message& m);
+
+// `pattern` with "%1" … "%9" replaced by args[0] … args[8].
+std::string FillArguments(std::string_view pattern, const std::vector<std::string>& args);
+
+// LoadMessage, then FillArguments.
+std::string Say(const Message& m, const std::vector<std::string>& args = {});
+
+}  // namespace zantrel
