@@ -27,7 +27,7 @@ bool CSplitterApp::InitInstance() {
   // themselves as they are created.
   SetLanguage(g_strAppDir, "");
   // Qt's choosers and buttons speak the same language as the dialogs.
-  m_qtTranslator = InstallQtTranslations(QtLocaleForLanguage(GetCurrentLanguage()));
+  m_qtTranslations.Follow(GetCurrentLanguage());
 
   // Common controls, ActiveX hosting and the registry key have no
   // counterpart here: Qt's widgets need no initialisation and nothing is kept
