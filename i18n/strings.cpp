@@ -8,8 +8,27 @@ std::string LoadMessage(const Message& m) {
   // Same reader, same 999-byte limit and same "empty counts as missing" as
   // the dialog and menu texts.
   std::string text;
-  if (LookUpLanguageText(kStringSection, m.key, text)) return text;
+  if (LookUpLanguageText(kStringSection, m.key, text)) return UnescapeValue(text);
   return m.builtin;
+}
+
+std::string UnescapeValue(std::string_view value, CodePage cp) {
+  std::string out;
+  out.reserve(value.size());
+  for (std::size_t i = 0; i < value.size();) {
+    const std::size_t n = CharLength(value.substr(i), cp);
+    if (n == 1 && value[i] == '\\' && i + 1 < value.size()) {
+      const char next = value[i + 1];
+      if (next == 'n' || next == '\\') {
+        out += next == 'n' ? '\n' : '\\';
+        i += 2;
+        continue;
+      }
+    }
+    out.append(value, i, n);
+    i += n;
+  }
+  return out;
 }
 
 std::string FillArguments(std::string_view pattern, const std::vector<std::string>& args) {

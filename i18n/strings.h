@@ -11,11 +11,18 @@
 // "%n" (a file name holding "%1" stays that name). A "%n" without an
 // argument is left in place.
 //
+// An INI value is one line, so a file writes a line break as "\n" and a
+// backslash as "\\"; a backslash before anything else stays. The scan goes
+// by characters of the code page: the trail byte of a GBK character is never
+// taken for a backslash.
+//
 // Byte strings in the current multibyte code page, like every language
 // text. UI thread (the language file path is the UI's).
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/codepage.h"
 
 namespace zantrel {
 
@@ -30,6 +37,10 @@ struct Message {
 
 // The pattern of `m` in the current language, arguments not yet filled in.
 std::string LoadMessage(const Message& m);
+
+// A [CString] value as read from a file, its "\n" and "\\" turned into a
+// line break and a backslash.
+std::string UnescapeValue(std::string_view value, CodePage cp = CurrentCodePage());
 
 // `pattern` with "%1" … "%9" replaced by args[0] … args[8].
 std::string FillArguments(std::string_view pattern, const std::vector<std::string>& args);

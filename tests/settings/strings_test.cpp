@@ -66,3 +66,12 @@ TEST_F(StringsTest, ArgumentsAreFilledOnceAndOnlyByPosition) {
   // "%10" is the first argument and a '0'.
   EXPECT_EQ(FillArguments("%10", {"x"}), "x0");
 }
+
+TEST_F(StringsTest, LineBreaksAreWrittenEscapedAndGbkTrailBytesAreNotBackslashes) {
+  UseLanguage("English", "[CString]\nIDS_TEST_REPLACE=%1 files.\\nReplace %2?\\\\ \\t\n");
+  EXPECT_EQ(Say(kReplace, {"3", "a"}), "3 files.\nReplace a?\\ \\t");
+  // 0x95 0x5C is one GBK character whose second byte looks like '\'.
+  EXPECT_EQ(UnescapeValue("\x95\x5cn\\n", CodePage::Gbk), "\x95\x5cn\n");
+  EXPECT_EQ(UnescapeValue("\x95\x5cn", CodePage::Utf8), "\x95\n");
+  EXPECT_EQ(UnescapeValue("end\\", CodePage::Utf8), "end\\");
+}
