@@ -5,6 +5,8 @@
 #include "platform/qt/shell.h"
 #include "platform/qt/win_helpers.h"
 #include "res/dialogs.h"
+#include "ui/fit_texts.h"
+#include "ui/messages.h"
 
 CSplitDoneDlg::CSplitDoneDlg(std::string sourceName, std::string outputDir, QWidget* parent)
     : CDialogBase(res::SplitDoneDialog(), parent),
@@ -13,7 +15,9 @@ CSplitDoneDlg::CSplitDoneDlg(std::string sourceName, std::string outputDir, QWid
 
 bool CSplitDoneDlg::OnInitDialog() {
   TranslateDialog(this, res::IDD_SPLIT_DONE);
-  win::SetDlgItemText(this, 1035, m_strSourceName);
+  win::SetWindowText(this, zantrel::Say(msg::IDS_DONE_CAPTION));
+  win::SetDlgItemText(this, 1035, zantrel::Say(msg::IDS_DONE_SOURCE, {m_strSourceName}));
+  GrowToFitTexts(this);
   return true;
 }
 

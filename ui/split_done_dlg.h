@@ -1,7 +1,8 @@
 #pragma once
 // The completion dialog, dialog 142: shows the source name and offers to
 // open the output folder or to start afresh; both end the program. Escape
-// and the close box return to the main dialog. UI thread.
+// and the close box return to the main dialog. Its caption and texts are in
+// the current language, and it grows to fit them. UI thread.
 #include <functional>
 #include <string>
 

@@ -25,6 +25,7 @@
 #include "res/menus.h"
 #include "tests/platform/gbk_locale.h"
 #include "tests/ui/test_dialog.h"
+#include "ui/about_dlg.h"
 #include "ui/split_done_dlg.h"
 
 namespace fs = std::filesystem;
@@ -286,7 +287,7 @@ TEST_F(LanguageUi, GbkListUnderGbkLocaleShowsItsCharacters) {
   EXPECT_EQ(MenuText(0, zantrel::MF_BYPOSITION), "\xCE\xC4(&F)");
 }
 
-TEST_F(LanguageUi, SplitDoneDialogTranslatesButKeepsItsPictureAndCaption) {
+TEST_F(LanguageUi, SplitDoneDialogTranslatesItsTextsAndCaptionButKeepsItsPicture) {
   Ship();
   Start("English");
   CSplitDoneDlg done("片段.flv", "/srv/out/", nullptr);
@@ -294,7 +295,7 @@ TEST_F(LanguageUi, SplitDoneDialogTranslatesButKeepsItsPictureAndCaption) {
   EXPECT_EQ(Txt(&done, 1033), "Split another");
   EXPECT_EQ(Txt(&done, 1001), "Open folder");
   EXPECT_EQ(Txt(&done, 1035), "片段.flv");
-  EXPECT_EQ(done.windowTitle().toStdString(), "Tesmor视频分割");
+  EXPECT_EQ(done.windowTitle().toStdString(), "Tesmor Video Splitter");
   int pictures = 0, texts = 0;
   for (QObject* o : done.children()) {
     auto* l = qobject_cast<QLabel*>(o);
@@ -310,6 +311,43 @@ TEST_F(LanguageUi, SplitDoneDialogTranslatesButKeepsItsPictureAndCaption) {
   }
   EXPECT_EQ(pictures, 1);
   EXPECT_EQ(texts, 1);
+}
+
+// The About box in each language: its caption and lines from [CString], the
+// built-in ones byte for byte, every text whole in its control and the
+// controls within the box.
+TEST_F(LanguageUi, AboutBoxSpeaksEachLanguageAndClipsNothing) {
+  Ship();
+  const struct {
+    const char* language;
+    std::vector<std::string> texts;  // caption, the two lines, the button
+  } cases[] = {
+      {"", {"关于 Zantrel", "Tesmor视频分割 Version 1.0", "逐帧精确地分割你的视频。", "确定"}},
+      {"English",
+       {"About Zantrel", "Tesmor Video Splitter Version 1.0",
+        "Splits your videos exactly, frame by frame.", "OK"}},
+      {"Chinese_Traditional",
+       {"關於 Zantrel", "Tesmor視訊分割 Version 1.0", "逐格精確地分割你的視訊。", "確定"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.language);
+    SetLanguage(prog_, *c.language ? c.language : "NoSuchLanguage");
+    CAboutDlg about(nullptr);
+    about.Create();
+    std::vector<std::string> shown{win::GetWindowText(&about)};
+    for (QObject* o : about.children()) {
+      auto* w = qobject_cast<QWidget*>(o);
+      if (!w || w->isWindow()) continue;
+      auto* l = qobject_cast<QLabel*>(w);
+      if (l && !l->pixmap().isNull()) continue;  // the icon
+      shown.push_back(win::GetWindowText(w));
+      const int needed = l ? l->sizeHint().width()
+                           : w->fontMetrics().horizontalAdvance(QString::fromStdString(shown.back()));
+      EXPECT_GE(w->width(), needed) << shown.back();
+      EXPECT_LE(w->geometry().right(), about.width()) << shown.back();
+    }
+    EXPECT_EQ(shown, c.texts);
+  }
 }
 
 // Pictures for people to look at, not checks: every shipped language with
