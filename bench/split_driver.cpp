@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   in.duration = duration;
   const SplitPlan plan = BuildSplitPlan(in);
   if (!plan.valid) {
-    std::fprintf(stderr, "split_driver: %s\n", plan.error.c_str());
+    std::fprintf(stderr, "split_driver: no plan (error %d)\n", static_cast<int>(plan.error));
     return 2;
   }
 
@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
   for (const auto& run : task.Runs()) {
     if (run->Failed()) {
       ++failed;
-      std::fprintf(stderr, "%s\n", run->DescribeFailure().c_str());
+      std::fprintf(stderr, "piece %d failed (reason %d, exit %d): %s\n", run->segment, static_cast<int>(run->Reason()),
+                   run->ExitCode(), run->toolMessage.c_str());
     }
   }
   return failed ? 1 : 0;

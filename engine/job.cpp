@@ -114,41 +114,14 @@ bool CreateFolderPath(const std::string& path) {
   return ensure(p);
 }
 
-namespace {
-
-// The user's words for the errno values a folder check or a removal meets.
-std::string ErrnoWords(int err) {
-  switch (err) {
-    case EACCES:
-    case EPERM:
-      return "没有写入权限";
-    case EROFS:
-      return "磁盘是只读的";
-    case ENOSPC:
-    case EDQUOT:
-      return "磁盘空间不足";
-    case ENOENT:
-    case ENOTDIR:
-      return "文件夹不存在";
-    default:
-      return std::strerror(err);
-  }
-}
-
-bool Contains(const std::string& text, const char* part) {
-  return text.find(part) != std::string::npos;
-}
-
-}  // namespace
-
-bool CheckFolderWritable(const std::string& folder, std::string* error) {
+bool CheckFolderWritable(const std::string& folder, int* err) {
   std::string probe = folder;
   if (probe.empty()) probe = ".";
   if (probe.back() != kPathSep) probe += kPathSep;
   probe += ".zantrel-write-check-XXXXXX";
   const int fd = ::mkstemp(probe.data());
   if (fd < 0) {
-    if (error) *error = ErrnoWords(errno);
+    if (err) *err = errno;
     return false;
   }
   ::close(fd);
@@ -171,10 +144,11 @@ std::vector<std::string> ExistingOutputNames(const SplitJob& job) {
   return existing;
 }
 
-bool RemoveFiles(const std::vector<std::string>& paths, std::string* error) {
+bool RemoveFiles(const std::vector<std::string>& paths, std::string* failedPath, int* err) {
   for (const std::string& path : paths) {
     if (::unlink(path.c_str()) == 0 || errno == ENOENT) continue;
-    if (error) *error = path + "：" + (errno == EISDIR ? std::string("这是一个文件夹") : ErrnoWords(errno));
+    if (err) *err = errno;
+    if (failedPath) *failedPath = path;
     return false;
   }
   return true;
@@ -193,70 +167,32 @@ PieceOutcome CToolProcess::Outcome() const {
   return PieceOutcome::kFailed;
 }
 
+int CToolProcess::ExitCode() const {
+  return started && waitStatus != -1 && WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+}
+
+int CToolProcess::Signal() const {
+  return started && waitStatus != -1 && WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
+}
+
 FailureReason CToolProcess::Reason() const {
   if (!Failed()) return FailureReason::kNone;
   if (!started) return sourceChanged ? FailureReason::kSourceChanged : FailureReason::kToolMissing;
-  const std::string& m = toolMessage;
-  if (Contains(m, "already exists") || Contains(m, "appeared meanwhile"))
-    return FailureReason::kAlreadyExists;
-  if (Contains(m, "No space left") || Contains(m, "Disk quota")) return FailureReason::kDiskFull;
+  const int code = ExitCode();
+  if (code == tool_args::kExitTargetExists) return FailureReason::kAlreadyExists;
+  if (code == tool_args::kExitNoSpace) return FailureReason::kDiskFull;
   // What the worker saw of the source and the folder after the run tells
-  // more than the tool's words: its "No such file or directory" could be
-  // either, and a source cut short reads as damaged.
+  // more than the tool could: a file it could not open may be the source
+  // gone or the folder gone, and a source cut short reads as damaged.
   if (sourceGone) return FailureReason::kSourceMissing;
   if (outputFolderGone) return FailureReason::kFolderMissing;
-  if (sourceChanged) return FailureReason::kSourceChanged;
-  // A killed tool had no chance to say why; its last line, if any, is news
-  // from before (which way it cuts), not the cause.
-  if (waitStatus != -1 && WIFSIGNALED(waitStatus)) return FailureReason::kToolKilled;
-  // The source is named first: a source the user may not read is unreadable,
-  // not a folder without permission.
-  if (Contains(m, "cannot open '") || Contains(m, "cannot read the streams") ||
-      Contains(m, "holds no audio or video") || Contains(m, "Invalid data found") ||
-      Contains(m, "truncated or damaged"))
+  if (sourceChanged || code == tool_args::kExitSourceChanged) return FailureReason::kSourceChanged;
+  // A killed tool had no chance to say why.
+  if (Signal() != 0) return FailureReason::kToolKilled;
+  if (code == tool_args::kExitSourceUnreadable || code == tool_args::kExitNotVideo)
     return FailureReason::kUnreadableSource;
-  if (Contains(m, "Permission denied") || Contains(m, "Read-only file system") ||
-      Contains(m, "Operation not permitted"))
-    return FailureReason::kPermissionDenied;
+  if (code == tool_args::kExitNoPermission) return FailureReason::kPermissionDenied;
   return FailureReason::kOther;
-}
-
-std::string CToolProcess::DescribeFailure() const {
-  const std::string head = "第" + std::to_string(segment) + "段：";
-  switch (Reason()) {
-    case FailureReason::kNone:
-      return std::string();
-    case FailureReason::kToolMissing:
-      return head + "找不到分割工具 ZantrelCore，或无法启动它";
-    case FailureReason::kAlreadyExists:
-      return head + "同名文件已存在";
-    case FailureReason::kDiskFull:
-      return head + "磁盘空间不足";
-    case FailureReason::kPermissionDenied:
-      return head + "没有写入输出文件夹的权限";
-    case FailureReason::kUnreadableSource:
-      return head + "无法读取源文件";
-    case FailureReason::kSourceMissing:
-      return head + "源文件已不存在（被移走或删除）";
-    case FailureReason::kSourceChanged:
-      return head + "源文件在分割过程中被改动";
-    case FailureReason::kFolderMissing:
-      return head + "输出文件夹已不存在";
-    case FailureReason::kToolKilled:
-      return head + "分割工具意外终止（信号 " + std::to_string(WTERMSIG(waitStatus)) + "）";
-    case FailureReason::kOther:
-      break;
-  }
-  // The tool's own words, when it gave any, are the best we have.
-  std::string detail = toolMessage;
-  const std::string prefix = "ZantrelCore: ";
-  if (detail.rfind(prefix, 0) == 0) detail.erase(0, prefix.size());
-  if (detail.empty()) {
-    if (waitStatus != -1 && WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) != 0)
-      return head + "分割工具出错（退出码 " + std::to_string(WEXITSTATUS(waitStatus)) + "）";
-    return head + "没有生成输出文件";
-  }
-  return head + "分割出错（" + detail + "）";
 }
 
 // ---------------------------------------------------------------------------
@@ -438,14 +374,32 @@ struct ToolOutput {
   ~ToolOutput() {
     if (fd >= 0) ::close(fd);
   }
-  // The last non-empty line, at most 300 bytes of it.
-  std::string LastLine() const {
+  // The last 4 KiB of the output.
+  std::string Tail() const {
     if (fd < 0) return {};
     const off_t size = ::lseek(fd, 0, SEEK_END);
     const off_t from = size > 4096 ? size - 4096 : 0;
     std::string text(static_cast<std::size_t>(size - from), '\0');
     const ssize_t n = ::pread(fd, text.data(), text.size(), from);
     text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return text;
+  }
+  // How the piece was made, from the tool's result line (a line that starts
+  // with the tag; the last one counts).
+  PieceMaking Making() const {
+    const std::string text = Tail();
+    const std::size_t at = text.rfind(tool_args::kResultTag);
+    if (at == std::string::npos || (at > 0 && text[at - 1] != '\n')) return PieceMaking::kUnknown;
+    const std::size_t from = at + std::strlen(tool_args::kResultTag);
+    const std::size_t end = text.find('\n', from);
+    const std::string word = text.substr(from, end == std::string::npos ? std::string::npos : end - from);
+    if (word == tool_args::kResultSmart) return PieceMaking::kSmartCut;
+    if (word == tool_args::kResultReencoded) return PieceMaking::kReencoded;
+    return PieceMaking::kUnknown;
+  }
+  // The last non-empty line, at most 300 bytes of it.
+  std::string LastLine() const {
+    std::string text = Tail();
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
       text.pop_back();
     const std::size_t nl = text.find_last_of('\n');
@@ -599,6 +553,7 @@ int CSplitTask::RunToolAndWait(const std::string& commandLine, int segment, int 
     run->waitStatus = child.Wait();
     run->outputExists = outputExists;
     run->toolMessage = output.LastLine();
+    run->making = output.Making();
     if (run->Failed()) CheckSurroundings(*run);
   }
   // A tool ended by a signal had no chance to clean up after itself.

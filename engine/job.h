@@ -50,20 +50,20 @@ std::string BuildCutCommandLine(const std::string& extension, const std::string&
 bool CreateFolderPath(const std::string& path);
 
 // True when a file can be created in `folder` (an existing folder): a hidden
-// probe file is made and removed at once. Otherwise false with a one-line
-// reason for the user in *error.
-bool CheckFolderWritable(const std::string& folder, std::string* error);
+// probe file is made and removed at once. Otherwise false with the errno
+// value in *err.
+bool CheckFolderWritable(const std::string& folder, int* err);
 
 // The output name of every segment of the job, in segment order.
 std::vector<std::string> JobOutputNames(const SplitJob& job);
 // Those output names under which something exists already.
 std::vector<std::string> ExistingOutputNames(const SplitJob& job);
 // Removes exactly the given files. False at the first one that cannot be
-// removed (one that is already gone counts as removed), with the name and
-// the reason in *error.
-bool RemoveFiles(const std::vector<std::string>& paths, std::string* error);
+// removed (one that is already gone counts as removed), with its name in
+// *failedPath and the errno value in *err.
+bool RemoveFiles(const std::vector<std::string>& paths, std::string* failedPath, int* err);
 
-// How a run ended, as the user is told.
+// How a run ended.
 enum class PieceOutcome {
   kWritten,  // the piece is in place
   kEmpty,    // the segment has no length: nothing of the source is missing
@@ -71,7 +71,7 @@ enum class PieceOutcome {
   kFailed,
 };
 
-// Why a run failed, in the user's terms.
+// Why a run failed; the window turns it into words.
 enum class FailureReason {
   kNone,
   kToolMissing,       // ZantrelCore could not be started
@@ -83,8 +83,11 @@ enum class FailureReason {
   kSourceChanged,     // the source was rewritten or cut short during the job
   kFolderMissing,     // the output folder was removed during the job
   kToolKilled,        // the tool was ended by a signal it did not ask for
-  kOther,             // the tool's own words are shown
+  kOther,             // none of these: the tool's last line, or its exit code
 };
+
+// How a written piece was made, as the tool said in its result line.
+enum class PieceMaking { kUnknown, kSmartCut, kReencoded };
 
 // One tool run.
 struct CToolProcess {
@@ -99,7 +102,9 @@ struct CToolProcess {
   std::string startError;     // why not, when !started
   int waitStatus = -1;        // raw wait status once ended
   bool outputExists = false;  // the output file exists after the run
-  std::string toolMessage;    // the tool's last line of output, if it wrote one
+  std::string toolMessage;    // the tool's last line of output (a sentence for
+                              // people, shown as it is, never parsed)
+  PieceMaking making = PieceMaking::kUnknown;  // from the tool's result line
   bool stopped = false;       // Stop came while this run was live
   // Checked by the worker after a run that did not end cleanly: what became
   // of the source and the output folder since the job began. sourceChanged
@@ -111,10 +116,13 @@ struct CToolProcess {
   // a segment of no length, stopped when Stop ended it, else failed.
   PieceOutcome Outcome() const;
   bool Failed() const { return Outcome() == PieceOutcome::kFailed; }
-  FailureReason Reason() const;  // kNone unless Failed()
-  // One line for the user: the piece's number and the reason in plain words
-  // ("" unless Failed()).
-  std::string DescribeFailure() const;
+  // kNone unless Failed(); decided by the tool's exit code (tool_args.h)
+  // and the worker's own checks, never by the tool's words.
+  FailureReason Reason() const;
+  // The tool's exit code (-1 unless it exited), the signal that ended it (0
+  // unless one did).
+  int ExitCode() const;
+  int Signal() const;
 };
 
 // Counts of a job's pieces by outcome; pieces never run (after a Stop) are

@@ -50,8 +50,9 @@ SplitPlan BuildSplitPlan(const SplitPlanInput& in) {
       // empty, and an absurd count would not even fit in memory: refused.
       const int seconds = std::max(0, TruncToInt(in.duration));
       if (n > seconds) {
-        plan.error = "分割段数（" + std::to_string(n) + "）超过了视频的秒数（" +
-                     std::to_string(seconds) + "），每段至少要有一秒，请减少段数！";
+        plan.error = PlanError::kTooManyParts;
+        plan.parts = n;
+        plan.seconds = seconds;
         return plan;
       }
       const int step = TruncToInt(in.duration / n);
@@ -63,7 +64,7 @@ SplitPlan BuildSplitPlan(const SplitPlanInput& in) {
     case kSplitEqualTime: {
       const int s = in.secondsPerPart;
       if (s <= 0) {
-        plan.error = "每段秒数必须大于0，请重新输入！";
+        plan.error = PlanError::kNoSecondsPerPart;
         return plan;
       }
       // The quotient is taken in integers: 1.0 / S * D in doubles falls just
@@ -88,7 +89,7 @@ SplitPlan BuildSplitPlan(const SplitPlanInput& in) {
       break;
     }
     default:
-      plan.error = "未知的分割方式！";
+      plan.error = PlanError::kUnknownMode;
       return plan;
   }
   plan.valid = true;

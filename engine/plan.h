@@ -24,9 +24,19 @@ struct SplitPlanInput {
   std::vector<int> splitPoints;  // custom: tick positions 0..100, ascending (slider order)
 };
 
+// Why no plan could be built.
+enum class PlanError {
+  kNone,
+  kTooManyParts,     // average: N above the whole seconds of D (numbers: parts, seconds)
+  kNoSecondsPerPart, // equal-time: S <= 0
+  kUnknownMode,
+};
+
 struct SplitPlan {
   bool valid = false;           // false: no plan can be built (equal-time with S <= 0)
-  std::string error;            // why, for the message box, when !valid
+  PlanError error = PlanError::kNone;  // why, when !valid
+  int parts = 0;                // kTooManyParts: the N asked for
+  int seconds = 0;              // kTooManyParts: the source's whole seconds
   int count = 0;                // boundary values including 0 and the end
   std::vector<int> boundaries;  // the count - 2 interior boundaries, ascending
 };
@@ -34,9 +44,9 @@ struct SplitPlan {
 // The plan for the given input. Count 1 (average with N <= 0, a negative N
 // counting as 0) is a valid plan with no segment. Average with N above the
 // whole seconds of D is invalid (every segment but the last would be empty),
-// with the message-box text in `error`. Equal-time takes its
+// with kTooManyParts in `error`. Equal-time takes its
 // quotient D div S in integers, so exact multiples never lose a segment to
-// rounding; S <= 0 is invalid with a message-box text in `error`. Custom
+// rounding; S <= 0 is invalid (kNoSecondsPerPart). Custom
 // points are used ascending and distinct. No cap on the number of
 // boundaries.
 SplitPlan BuildSplitPlan(const SplitPlanInput& in);

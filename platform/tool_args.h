@@ -35,4 +35,29 @@ inline constexpr int kFullQuality = 100;
 // out short under their final names.
 inline constexpr char kSourceStampEnv[] = "ZANTREL_SOURCE_STAMP";
 
+// How a cut run ends: its exit code. The program decides by these codes (and
+// by what it sees itself: a signal, the source or the folder gone), never by
+// the tool's words; the last line the tool writes stays a sentence for
+// people. Codes other than these (a crash's, a usage error's 2) read as
+// kExitInternal.
+enum ToolExit : int {
+  kExitWritten = 0,          // the piece is in place
+  kExitInternal = 1,         // anything the tool cannot name better
+  kExitUsage = 2,            // the command line could not be read
+  kExitEmpty = 3,            // nothing of the source lies in the window (-t 0, no frame there)
+  kExitTargetExists = 4,     // the piece's name is taken and -y was not given
+  kExitNoSpace = 5,          // the disk or the quota is full
+  kExitNoPermission = 6,     // the output folder may not be written
+  kExitSourceUnreadable = 7, // the source cannot be opened or read
+  kExitNotVideo = 8,         // the source holds nothing the tool can decode
+  kExitSourceChanged = 9,    // the source is no longer the file the job planned on
+};
+
+// A written piece says how it was made in one line of its own on standard
+// error, before its last (human) line: the tag, then kResultSmart or
+// kResultReencoded.
+inline constexpr char kResultTag[] = "ZantrelCore-result: ";
+inline constexpr char kResultSmart[] = "smart-cut";
+inline constexpr char kResultReencoded[] = "re-encoded";
+
 }  // namespace zantrel::tool_args

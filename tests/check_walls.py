@@ -22,21 +22,22 @@ LAYERS = {
     "ipc": set(),
     "engine": {"platform", "ipc"},
     "settings": {"platform"},
+    "model": {"platform", "ipc", "engine", "settings"},
     "platform_qt": {"platform", "ipc"},
     "preview": {"platform", "ipc", "settings", "platform_qt"},
     "skin_qt": {"platform", "ipc", "settings", "platform_qt"},
     "i18n_qt": {"platform", "ipc", "settings", "platform_qt"},
     "menubar": {"platform", "ipc", "settings", "platform_qt"},
     "res": {"platform", "platform_qt"},
-    "ui": {"platform", "ipc", "engine", "settings", "platform_qt",
+    "ui": {"platform", "ipc", "engine", "settings", "model", "platform_qt",
            "preview", "skin_qt", "i18n_qt", "menubar", "res"},
-    "app": {"platform", "ipc", "engine", "settings", "platform_qt",
+    "app": {"platform", "ipc", "engine", "settings", "model", "platform_qt",
             "preview", "skin_qt", "i18n_qt", "menubar", "res", "ui"},
     "tool": {"ipc"},
 }
 
 # Layers whose files must compile without Qt.
-QT_FREE = {"platform", "ipc", "engine", "settings", "tool"}
+QT_FREE = {"platform", "ipc", "engine", "settings", "model", "tool"}
 
 # Path prefix (relative to the source folder) -> layer. A prefix ending in
 # "/" is a folder; otherwise it names files (any extension).
@@ -48,6 +49,7 @@ FOLDERS = {
     "skin/": "settings",
     "i18n/": "settings",
     "settings/": "settings",
+    "model/": "model",
     "platform/qt/": "platform_qt",
     "preview/": "preview",
     "skin/qt/": "skin_qt",
@@ -127,13 +129,18 @@ def self_test():
             "ui/dlg.h": '#include "platform/qt/base.h"\n',
             "platform/qt/base.h": '#include "platform/ini.h"\n#include "ui/dlg.h"\n',
             "platform/ini.h": "#include <QString>\n",
+            # The model sits above the engine and below every Qt layer.
+            "model/m.h": '#include "engine/job.h"\n#include "ui/dlg.h"\n#include <QObject>\n',
+            "engine/job.h": '#include "model/m.h"\n',
         }
         for rel, text in files.items():
             os.makedirs(os.path.join(root, os.path.dirname(rel)), exist_ok=True)
             with open(os.path.join(root, rel), "w") as f:
                 f.write(text)
         got = check(root)
-    want_prefixes = ["platform/ini.h:1: <QString>", "platform/qt/base.h:2: \"ui/dlg.h\""]
+    want_prefixes = ["platform/ini.h:1: <QString>", "platform/qt/base.h:2: \"ui/dlg.h\"",
+                     "model/m.h:2: \"ui/dlg.h\"", "model/m.h:3: <QObject>",
+                     "engine/job.h:1: \"model/m.h\""]
     ok = len(got) == len(want_prefixes) and all(
         any(g.startswith(w) for g in got) for w in want_prefixes)
     print("\n".join(got))

@@ -27,7 +27,20 @@ void WriteStderr(const std::string& text) {
   }
 }
 
-void ReportError(const std::string& message) { WriteStderr("ZantrelCore: " + message + "\n"); }
+namespace {
+// The tool is one process cutting one piece: its last failure is one value.
+std::string& LastError() {
+  static std::string last;
+  return last;
+}
+}  // namespace
+
+void ReportError(const std::string& message) {
+  LastError() = message;
+  WriteStderr("ZantrelCore: " + message + "\n");
+}
+
+const std::string& LastReportedError() { return LastError(); }
 
 std::string AvErrorText(int err) {
   char buf[AV_ERROR_MAX_STRING_SIZE] = {};

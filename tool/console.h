@@ -10,6 +10,9 @@ namespace zantrel::tool {
 void WriteStderr(const std::string& text);
 // Writes "ZantrelCore: <message>\n" to standard error.
 void ReportError(const std::string& message);
+// The message of the latest ReportError ("" before the first): what the
+// exit code of a failed run is chosen from (tool/exit_code.h).
+const std::string& LastReportedError();
 // FFmpeg's text for an error code.
 std::string AvErrorText(int err);
 // With ZANTREL_TRACE_TIMES set, writes "ZantrelCore: time <what>: wall W ms,

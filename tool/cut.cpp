@@ -303,6 +303,10 @@ Attempt CutOnce(const ToolArgs& args, const CutTuning& tuning, bool smart, bool 
     return Attempt::kFailed;
   }
   TraceTime("written");
+  // For the program: how the piece was made, before the sentence for people.
+  WriteStderr(std::string(tool_args::kResultTag) + (useSmart ? tool_args::kResultSmart : tool_args::kResultReencoded) +
+              "\n");
+  if (!useSmart) WriteStderr("ZantrelCore: piece re-encoded\n");
   if (useSmart)
     WriteStderr("ZantrelCore: " + smartVideo.Summary() +
                 (hasAudio ? (copyAudio                ? "; audio copied"

@@ -9,6 +9,7 @@ extern "C" {
 #include "tool/args.h"
 #include "tool/console.h"
 #include "tool/cut.h"
+#include "tool/exit_code.h"
 #include "tool/probe.h"
 
 int main(int argc, char** argv) {
@@ -33,5 +34,7 @@ int main(int argc, char** argv) {
   }
   av_log_set_level(AV_LOG_ERROR);
   TraceTime("started");
-  return RunCut(args);
+  // A failed cut says why in its exit code (platform/tool_args.h).
+  if (RunCut(args) == 0) return 0;
+  return ExitCodeForFailure(LastReportedError());
 }

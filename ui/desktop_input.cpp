@@ -63,7 +63,7 @@ bool CDesktopInput::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::KeyPress: {
       auto* e = static_cast<QKeyEvent*>(event);
-      if (watched == m_dlg->m_flash.GetWidget() && e->key() == Qt::Key_Space &&
+      if (watched == m_dlg->GetDlgItem(kPreviewId) && e->key() == Qt::Key_Space &&
           e->modifiers() == Qt::NoModifier) {
         if (!e->isAutoRepeat()) m_dlg->TogglePreviewPlayback();
         return true;
@@ -77,7 +77,7 @@ bool CDesktopInput::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void InstallDesktopInput(CSplitterDlg* dlg) {
-  if (QWidget* preview = dlg->m_flash.GetWidget()) {
+  if (QWidget* preview = dlg->GetDlgItem(kPreviewId)) {
     // The preview takes the focus by Tab or a click, so Space can reach it.
     preview->setFocusPolicy(Qt::StrongFocus);
     if (QWidget* browse = dlg->GetDlgItem(1001)) QWidget::setTabOrder(browse, preview);

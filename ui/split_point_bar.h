@@ -4,8 +4,8 @@
 //
 // The bar takes no pointer input: presses go through to the slider beneath.
 // Points are percentages (0..100) of the time axis, kept in the order they
-// were added. The bar never repaints by itself: after AddPoint or
-// RemovePoint the caller calls update(). Owned by its Qt parent; UI thread
+// were added. The bar never repaints by itself: after AddPoint, RemovePoint
+// or SetPoints the caller calls update(). Owned by its Qt parent; UI thread
 // only.
 #include <QWidget>
 #include <vector>
@@ -22,6 +22,8 @@ class CSplitPointBar : public QWidget {
   void AddPoint(int pos);
   // Removes every entry equal to `pos`; the others keep their order.
   void RemovePoint(int pos);
+  // Replaces every point, kept in the given order.
+  void SetPoints(std::vector<int> points) { m_points = std::move(points); }
   const std::vector<int>& Points() const { return m_points; }
 
   // Left pixel of the mark for `pos` in a bar `width` pixels wide: the mark

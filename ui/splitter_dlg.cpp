@@ -2,7 +2,6 @@
 // table.
 #include "ui/splitter_dlg.h"
 
-#include <QDir>
 #include <QEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -10,7 +9,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QStandardPaths>
 
 #include "i18n/language.h"
 #include "i18n/qt/translate.h"
@@ -26,6 +24,7 @@
 #include "platform/qt/win_helpers.h"
 #include "res/dialogs.h"
 #include "res/menus.h"
+#include "settings/user_folders.h"
 #include "skin/skin_settings.h"
 #include "ui/about_dlg.h"
 #include "ui/failure_report_dlg.h"
@@ -33,6 +32,7 @@
 #include "ui/split_done_dlg.h"
 #include "ui/split_point_bar.h"
 #include "ui/transparent_slider.h"
+#include "ui/words.h"
 
 namespace {
 struct CommandEntry {
@@ -70,6 +70,15 @@ constexpr int kCmdExit = 57665;  // the application's own exit command
 
 CSplitterDlg::CSplitterDlg(int nSkin, QWidget* parent)
     : CDialogBase(res::MainDialog(), parent),
+      m_model(zantrel::SplitModel::Callbacks{
+          /*sourceChanged=*/{},
+          /*durationChanged=*/{},
+          /*pointsChanged=*/[this] { ShowPoints(); },
+          /*modeChanged=*/{},
+          /*jobRunningChanged=*/[this](bool running) { EnableJobControls(running); },
+          /*progressChanged=*/[this](int overall) { OnProgress(overall); },
+          /*jobEnded=*/[this](const zantrel::JobEnd& end) { OnJobEnded(end); },
+      }),
       m_nSkin(nSkin),
       m_hIcon(QString::fromLatin1(res::kIconPath)) {
   m_pPlayer = std::make_unique<CFlashPlayer>(m_flash);
@@ -80,10 +89,9 @@ CSplitterDlg::CSplitterDlg(int nSkin, QWidget* parent)
 CSplitterDlg::~CSplitterDlg() {
   m_pPlayer.reset();
   SaveSkinChoice();
-  // Jobs still running end here: each stops its current run and its worker
-  // before the window they report to goes away.
-  m_pSplitTask = nullptr;
-  m_tasks.clear();
+  // A job still running ends with the model, which the members' destruction
+  // takes down after the widgets are gone: the callbacks it would call are
+  // not called for a job cancelled by destruction.
 }
 
 void CSplitterDlg::OnCommand(int id) {
@@ -107,7 +115,7 @@ QWidget* CSplitterDlg::CreateControl(const dlg::ControlTemplate& c) {
 
 int CSplitterDlg::OnCreate() {
   if (m_flash.Create("MyFlash", QRect(20, 80, 320, 240), this, 1))
-    dlg::SetControlId(m_flash.GetWidget(), 1);
+    dlg::SetControlId(m_flash.GetWidget(), kPreviewId);
   m_flash.SetBackgroundColor(1);
   m_pPlayer->LoadMovie(zantrel::GetModuleDir() + "Lumivox.swf");
   return 0;
@@ -140,6 +148,20 @@ bool CSplitterDlg::OnInitDialog() {
   win::EnableWindow(GetDlgItem(1012), false);
   win::EnableWindow(GetDlgItem(1010), false);
 
+  // N and S reach the model as they are typed (or stepped), so its plan is
+  // always the one the controls describe.
+  for (int id : {1010, 1012}) {
+    auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id));
+    if (!edit) continue;
+    connect(edit, &QLineEdit::textChanged, this, [this, id] {
+      const int value = win::GetDlgItemInt(this, id);
+      if (id == 1010) m_model.SetParts(value);
+      else m_model.SetSecondsPerPart(value);
+    });
+  }
+  m_model.SetParts(win::GetDlgItemInt(this, 1010));
+  m_model.SetSecondsPerPart(win::GetDlgItemInt(this, 1012));
+
   // The path boxes show a path from its beginning, whole in the tool tip.
   for (int id : {1000, 1014}) {
     auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id));
@@ -151,14 +173,14 @@ bool CSplitterDlg::OnInitDialog() {
   }
 
   m_pointBar = new CSplitPointBar(this);
-  dlg::SetControlId(m_pointBar, 1000);
+  dlg::SetControlId(m_pointBar, kPointBarId);
   win::MoveWindow(m_pointBar, 27, 373, 307, 7);
   m_pointBar->show();
 
-  win::SetDlgItemText(this, 1014, DefaultOutputFolder());
+  win::SetDlgItemText(this, 1014, zantrel::DefaultOutputFolder());
 
   m_menuBar = new CMenuWnd(this, res::LoadMainMenu(), ProgramDir(), &m_nSkin);
-  dlg::SetControlId(m_menuBar, 1001);
+  dlg::SetControlId(m_menuBar, kMenuBarId);
   win::MoveWindow(m_menuBar, 13, 0, 300, 20);
   m_menuBar->show();
 
@@ -181,19 +203,7 @@ bool CSplitterDlg::OnInitDialog() {
   return true;
 }
 
-std::string CSplitterDlg::DefaultOutputFolder() const {
-  // The drive-root rule of the original platform names "/" here, which a
-  // user cannot write; the videos folder is the natural home for pieces.
-  return VideosFolder() + "ZantrelOutput" + zantrel::kPathSepStr;
-}
-
-std::string CSplitterDlg::VideosFolder() const {
-  QString base = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-  if (base.isEmpty()) base = QDir::homePath();
-  std::string dir = zantrel::FromUtf8(base.toStdString());
-  if (dir.empty() || dir.back() != zantrel::kPathSep) dir += zantrel::kPathSep;
-  return dir;
-}
+std::string CSplitterDlg::VideosFolder() const { return zantrel::UserVideosFolder(); }
 
 void CSplitterDlg::UpdateData(bool saveAndValidate) {
   if (!saveAndValidate) DoDataExchange();
@@ -216,12 +226,12 @@ bool CSplitterDlg::AskYesNo(const std::string& text, const std::string& caption)
 
 void CSplitterDlg::ShowFailureReport(const std::string& summary,
                                      const std::vector<std::string>& lines) {
-  CFailureReportDlg report(kMsgCaption, summary, lines, this);
+  CFailureReportDlg report(words::MessageCaption(), summary, lines, this);
   report.exec();
 }
 
 std::optional<std::string> CSplitterDlg::PromptSourceFile(const std::string& startDir) {
-  return win::BrowseForFile(this, kSourceFilter, startDir);
+  return win::BrowseForFile(this, words::SourceFilter(), startDir);
 }
 
 std::string CSplitterDlg::PromptOutputFolder(const std::string& startDir) {
@@ -229,7 +239,7 @@ std::string CSplitterDlg::PromptOutputFolder(const std::string& startDir) {
 }
 
 void CSplitterDlg::RunSplitDoneDialog() {
-  CSplitDoneDlg done(m_strSourceName, m_strOutputDir, nullptr);
+  CSplitDoneDlg done(m_model.Source().name, m_model.JobOutputFolder(), nullptr);
   // The new instance reads skin.ini as it starts: it must find this run's
   // choice there, not wait for this dialog's destruction.
   done.SetBeforeRestart([this] { SaveSkinChoice(); });
@@ -268,7 +278,7 @@ std::string CSplitterDlg::ProgramDir() const { return zantrel::GetModuleDir(); }
 void CSplitterDlg::OnHomePage() {
   const std::string page = zantrel::GetModuleDir() + "home.html";
   if (!OpenWithDesktop(page))
-    ShowMessageBox("无法打开主页：没有可用的浏览器。\n主页文件位于：\n" + page, kMsgCaption);
+    ShowMessageBox(words::NoBrowser(page), words::MessageCaption());
 }
 
 bool CSplitterDlg::eventFilter(QObject* watched, QEvent* event) {

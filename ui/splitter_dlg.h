@@ -1,9 +1,11 @@
 #pragma once
 // CSplitterDlg: the program's main window, the modal dialog built from
-// template 102. It owns the preview player, the position slider, the
-// split-point bar, the menu bar, the split plan state and the jobs. All its
-// members are used on the UI thread only; the workers reach it only through
-// the end-of-job notice posted to this thread.
+// template 102, a view over one SplitModel (model/split_model.h). The model
+// holds the source, the mode, the split points, the output folder, the plan
+// and the job; the dialog shows them and turns the user's inputs into calls
+// on it. It owns the preview player, the position slider, the split-point
+// bar and the menu bar. UI thread only; the job's end reaches the model
+// through a queued call to this thread.
 #include <sys/types.h>
 
 #include <QIcon>
@@ -14,9 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/job.h"
-#include "engine/plan.h"
-#include "engine/progress.h"
+#include "model/split_model.h"
 #include "platform/qt/dialog_base.h"
 #include "preview/flash_player.h"
 
@@ -29,15 +29,13 @@ class QLabel;
 class QListWidget;
 class QProgressBar;
 
-// Overall progress of the current job, in percent: 0 at each Start, then the
-// job's share done. UI thread only.
-extern int g_nProgress;
-
 inline constexpr int kTimerDuration = 1;  // duration from the player
 inline constexpr int kTimerProbe = 2;     // placeholder video and probe
-inline constexpr const char* kMsgCaption = "Tesmor提示";
-inline constexpr const char* kSourceFilter =
-    "网络视频文件(*.flv;*.mp4;*.3gp;*.avi)|*.flv;*.mp4;*.3gp;*.avi|";
+// Children made at run time, with IDs of their own beside the template's
+// (1000..1035).
+inline constexpr int kPreviewId = 1;  // the preview player, made at creation
+inline constexpr int kPointBarId = 1100;
+inline constexpr int kMenuBarId = 1101;
 
 class CSplitterDlg : public CDialogBase {
   Q_OBJECT
@@ -83,21 +81,24 @@ class CSplitterDlg : public CDialogBase {
   void ApplyDesktopTexts();
   // The slider moved (WM_HSCROLL from 1002).
   void OnHScroll();
-  // The end of a job, on the UI thread; the worker waits until it returns.
-  void OnSplitDone(zantrel::CSplitTask& task);
   // One data block from the progress channel; `sender` is the process that
   // sent it (0: unknown, taken as the live run).
   void OnCopyData(const std::uint8_t* data, std::size_t size, pid_t sender = 0);
   // True from Start until the job's end has been handled.
-  bool JobRunning() const { return m_bJobRunning; }
+  bool JobRunning() const { return m_model.JobRunning(); }
+  // What the window shows; the model's own callbacks keep the view in step.
+  zantrel::SplitModel& Model() { return m_model; }
+  const zantrel::SplitModel& Model() const { return m_model; }
+  // The current skin number (1..5); a skin command changes it. SetSkin only
+  // records a number (the menu ticks it, skin.ini gets it), loading nothing.
+  int Skin() const { return m_nSkin; }
+  void SetSkin(int number) { m_nSkin = number; }
+  // 1 while the preview plays the source itself, 0 for the placeholder.
+  int PreviewLive() const { return m_bPreviewLive; }
 
   // The source duration from the tool's probe, whole seconds; 0 (with the
   // message) when none was found.
-  double ProbeDuration(const std::string& path);
-  // The plan as the controls describe it now.
-  zantrel::SplitPlanInput PlanInputFromControls();
-  // DoDataExchange towards the window: label 1006 shows m_strPosText.
-  void UpdateData(bool saveAndValidate);
+  int ProbeDuration(const std::string& path);
 
   // Where the dialog meets the desktop; virtual so tests can answer them.
   virtual void ShowMessageBox(const std::string& text, const std::string& caption);
@@ -124,37 +125,6 @@ class CSplitterDlg : public CDialogBase {
   // lang_set.ini live.
   virtual std::string ProgramDir() const;
 
-  // State shared with the split plan, the job and the player.
-  int m_nSkin;
-  int m_nSplitMode = zantrel::kSplitCustom;
-  std::string m_strPosText;
-  std::string m_strSourcePath;
-  std::string m_strSourceName;
-  std::string m_strOutputDir;
-  double m_dDuration = 0;
-  int m_bPreviewLive = 0;
-
-  CShockwaveFlash m_flash;
-  std::unique_ptr<CFlashPlayer> m_pPlayer;
-  CTrackbar* m_slider = nullptr;      // 1002, a CTransparentSliderCtrl
-  QLabel* m_posLabel = nullptr;       // 1006
-  CUpDownCtrl* m_spin = nullptr;      // 1011
-  QListWidget* m_list = nullptr;      // 1013
-  QProgressBar* m_progress = nullptr; // 1019
-  QLabel* m_status = nullptr;         // 1022
-  CSplitPointBar* m_pointBar = nullptr;
-  CMenuWnd* m_menuBar = nullptr;
-  QIcon m_hIcon;
-
-  // The newest job; every job of this run is kept until the dialog goes.
-  zantrel::CSplitTask* m_pSplitTask = nullptr;
-  std::vector<std::unique_ptr<zantrel::CSplitTask>> m_tasks;
-  CCopyDataReceiver* m_copyData = nullptr;
-  // The share done of the current job (none before the first Start).
-  std::optional<zantrel::JobProgress> m_jobProgress;
-  bool m_bJobRunning = false;
-  bool m_bClosing = false;  // the window is going: the job's end shows nothing
-
  protected:
   // Trackbar 1002 is the transparent position slider.
   QWidget* CreateControl(const dlg::ControlTemplate& c) override;
@@ -168,13 +138,16 @@ class CSplitterDlg : public CDialogBase {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Start's checks before a job: each shows its message and returns false.
-  bool CheckOutputFolder(const std::string& folder, bool create);
-  bool ConfirmReplace(const zantrel::SplitJob& job);
+  // The model's news, shown.
+  void ShowPoints();
+  void OnJobEnded(const zantrel::JobEnd& end);
+  void OnProgress(int overall);
+  // Asks before replacing the pieces already there; false to start nothing.
+  bool ConfirmReplace(const zantrel::StartCheck& check);
   // Start and the controls that must not change while a job runs.
   void EnableJobControls(bool running);
   // The end of a job as the status and the report show it.
-  void ReportJobEnd(zantrel::CSplitTask& task);
+  void ReportJobEnd(const zantrel::JobEnd& end);
   // Folders the two choosers open in.
   std::string SourceBrowseDir() const;
   std::string OutputBrowseDir() const;
@@ -182,6 +155,26 @@ class CSplitterDlg : public CDialogBase {
   void ShowOutputFolder(const std::string& folder);
 
   void SetStatus(const std::string& text);
+  // DoDataExchange towards the window: label 1006 shows m_strPosText.
+  void UpdateData(bool saveAndValidate);
   void DoDataExchange();
-  std::string DefaultOutputFolder() const;
+
+  zantrel::SplitModel m_model;
+  int m_nSkin;
+  std::string m_strPosText;  // the slider position's time text
+  int m_bPreviewLive = 0;    // the source itself plays (not the placeholder)
+
+  CShockwaveFlash m_flash;
+  std::unique_ptr<CFlashPlayer> m_pPlayer;
+  CTrackbar* m_slider = nullptr;      // 1002, a CTransparentSliderCtrl
+  QLabel* m_posLabel = nullptr;       // 1006
+  CUpDownCtrl* m_spin = nullptr;      // 1011
+  QListWidget* m_list = nullptr;      // 1013
+  QProgressBar* m_progress = nullptr; // 1019
+  QLabel* m_status = nullptr;         // 1022
+  CSplitPointBar* m_pointBar = nullptr;
+  CMenuWnd* m_menuBar = nullptr;
+  QIcon m_hIcon;
+  CCopyDataReceiver* m_copyData = nullptr;
+  bool m_bClosing = false;  // the window is going: the job's end shows nothing
 };

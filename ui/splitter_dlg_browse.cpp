@@ -23,7 +23,7 @@ std::string CSplitterDlg::SourceBrowseDir() const {
   // The folder of the current source, browsed or typed; never the program's
   // folder with its own files.
   std::string source = win::GetDlgItemText(const_cast<CSplitterDlg*>(this), 1000);
-  if (source.empty()) source = m_strSourcePath;
+  if (source.empty()) source = m_model.Source().path;
   const std::string dir = zantrel::DirOfPath(source);
   return IsFolder(dir) ? dir : VideosFolder();
 }
@@ -39,23 +39,18 @@ std::string CSplitterDlg::OutputBrowseDir() const {
 }
 
 void CSplitterDlg::OnBrowseSource() {
-  if (m_bJobRunning) return;  // the menu's "add file" too: the job's source stays
+  if (JobRunning()) return;  // the menu's "add file" too: the job's source stays
   const std::optional<std::string> chosen = PromptSourceFile(SourceBrowseDir());
   if (!chosen) return;
   SetSource(*chosen);
 }
 
 void CSplitterDlg::SetSource(const std::string& path) {
-  m_strSourcePath = path;
-  const std::size_t sep = zantrel::MbsRChr(m_strSourcePath, zantrel::kPathSep);
-  if (sep != std::string::npos) m_strSourceName = m_strSourcePath.substr(sep + 1);
-  win::SetDlgItemText(this, 1000, m_strSourcePath);
-
-  const std::size_t n = m_strSourcePath.size();
-  const std::string last3 = n >= 3 ? m_strSourcePath.substr(n - 3) : m_strSourcePath;
-  if (last3 == "flv" || last3 == "mp4") {
+  m_model.SetSource(path);
+  win::SetDlgItemText(this, 1000, path);
+  if (m_model.Source().previewable) {
     m_bPreviewLive = 1;
-    m_pPlayer->LoadAndPlayVideo(m_strSourcePath);
+    m_pPlayer->LoadAndPlayVideo(path);
     m_pPlayer->PauseVideo();
     SetTimer(kTimerDuration, 500);
   } else {
@@ -65,7 +60,7 @@ void CSplitterDlg::SetSource(const std::string& path) {
 }
 
 void CSplitterDlg::OnBrowseOutput() {
-  if (m_bJobRunning) return;
+  if (JobRunning()) return;
   // A cancelled dialog empties the box, as a chosen folder replaces it.
   win::SetDlgItemText(this, 1014, PromptOutputFolder(OutputBrowseDir()));
 }
@@ -75,21 +70,21 @@ void CSplitterDlg::OnTimer(int id) {
     // Killed first: the player may wait a moment for the file to load.
     KillTimer(kTimerDuration);
     const std::string value = m_pPlayer->GetTotalTime();
-    m_dDuration = win::AtoiText(value);
-    win::SetDlgItemText(this, 1003, zantrel::FormatTime(static_cast<int>(m_dDuration)));
+    m_model.SetDuration(win::AtoiText(value));
+    win::SetDlgItemText(this, 1003, zantrel::FormatTime(m_model.Source().durationSeconds));
   } else if (id == kTimerProbe) {
     // Killed first: the probe may run a while and must not tick again.
     KillTimer(kTimerProbe);
     m_pPlayer->LoadAndPlayVideo(zantrel::GetModuleDir() + "default.flv");
     m_bPreviewLive = 0;
-    m_dDuration = ProbeDuration(m_strSourcePath);
-    win::SetDlgItemText(this, 1003, zantrel::FormatTime(static_cast<int>(m_dDuration)));
+    m_model.SetDuration(ProbeDuration(m_model.Source().path));
+    win::SetDlgItemText(this, 1003, zantrel::FormatTime(m_model.Source().durationSeconds));
   }
 }
 
 void CSplitterDlg::OnHScroll() {
   const int pos = m_slider->value();
-  const double seconds = pos * m_dDuration * 0.01;
+  const double seconds = pos * static_cast<double>(m_model.Source().durationSeconds) * 0.01;
   if (m_bPreviewLive == 1) m_pPlayer->SetToPar(std::to_string(pos));
   m_strPosText = zantrel::FormatTime(static_cast<int>(seconds));
   UpdateData(false);

@@ -11,6 +11,7 @@
 #include "preview/mpv_player_widget.h"
 #include "res/dialogs.h"
 #include "ui/splitter_dlg.h"
+#include "ui/words.h"
 
 namespace {
 // A label's text as a name: without the trailing colon (ASCII or full
@@ -30,7 +31,7 @@ bool CSplitterDlg::OpenSourceFromOutside(const std::string& path) {
   // The file dialog lets only existing files through; a name from outside
   // gets the same guard, with the message a source that cannot be read gets.
   if (!zantrel::FileExists(path)) {
-    ShowMessageBox("文件读取失败，请重新添加文件!", kMsgCaption);
+    ShowMessageBox(words::SourceUnreadable(), words::MessageCaption());
     return false;
   }
   SetSource(path);
@@ -57,7 +58,7 @@ void CSplitterDlg::ApplyDesktopTexts() {
   const std::string preview = LabelName(this, 1031);
   SetAccessibleName(m_flash.GetWidget(), preview);
   // The slider has no label of its own; its value is the playing position.
-  SetAccessibleName(GetDlgItem(1002), preview + " 播放位置");
+  SetAccessibleName(GetDlgItem(1002), preview + words::PlayingPosition());
 
   TranslateToolTips(this, res::IDD_SPLITTER_DIALOG);
 }

@@ -1,6 +1,5 @@
-// The main dialog: split modes and split points.
+// The main dialog: split modes and split points, drawn from the model.
 #include <QListWidget>
-#include <cstdlib>
 
 #include "engine/plan.h"
 #include "platform/qt/trackbar.h"
@@ -9,9 +8,6 @@
 #include "ui/splitter_dlg.h"
 
 namespace {
-// Within this many positions of the slider, Delete removes a point.
-constexpr int kDeleteReach = 4;
-
 void EnableModeControls(CSplitterDlg* d, bool parts, bool seconds, bool list) {
   win::EnableWindow(d->GetDlgItem(1010), parts);
   win::EnableWindow(d->GetDlgItem(1012), seconds);
@@ -21,66 +17,45 @@ void EnableModeControls(CSplitterDlg* d, bool parts, bool seconds, bool list) {
 
 void CSplitterDlg::OnAverageMode() {
   EnableModeControls(this, true, false, false);
-  m_nSplitMode = zantrel::kSplitAverage;
+  m_model.SetMode(zantrel::kSplitAverage);
 }
 
 void CSplitterDlg::OnEqualTimeMode() {
   EnableModeControls(this, false, true, false);
-  m_nSplitMode = zantrel::kSplitEqualTime;
+  m_model.SetMode(zantrel::kSplitEqualTime);
 }
 
 void CSplitterDlg::OnCustomMode() {
   EnableModeControls(this, false, false, true);
-  m_nSplitMode = zantrel::kSplitCustom;
+  m_model.SetMode(zantrel::kSplitCustom);
 }
 
 void CSplitterDlg::OnAddSplitPoint() {
-  const int p = m_slider->value();
-  for (int i = 0;; ++i) {
-    const int t = m_slider->GetTic(i);
-    if (t == -1) break;
-    if (t == p) return;  // one point per position
-  }
-  m_slider->SetTic(p);
-  m_pointBar->AddPoint(p);
-  m_pointBar->update();
   // The text of the last slider move, not recomputed: the list shows what
-  // the user saw when adding.
-  win::ListBoxAppend(m_list, m_strPosText);
+  // the user saw when adding. A second point at the same position is refused.
+  m_model.AddPointAtPosition(m_slider->value(), m_strPosText);
 }
 
-void CSplitterDlg::OnDeleteSplitPoint() {
-  const int p = m_slider->value();
-  std::vector<int> kept;
-  for (int i = 0;; ++i) {
-    const int t = m_slider->GetTic(i);
-    if (t == -1) break;
-    if (std::abs(t - p) > kDeleteReach) {
-      kept.push_back(t);
-      continue;
-    }
-    m_pointBar->RemovePoint(t);
-    m_pointBar->update();
-    const std::string text = zantrel::FormatTime(zantrel::PositionToSeconds(t, m_dDuration));
-    // The line that moves up into a deleted line's place is not examined.
-    for (int line = 0; line < win::ListBoxCount(m_list); ++line)
-      if (win::ListBoxText(m_list, line) == text) win::ListBoxDelete(m_list, line);
-  }
+void CSplitterDlg::OnDeleteSplitPoint() { m_model.RemovePointsNear(m_slider->value()); }
+
+void CSplitterDlg::ShowPoints() {
+  // Ticks, bar marks and list lines are three pictures of the model's one
+  // list: each is redrawn whole.
+  const int seconds = m_model.Source().durationSeconds;
+  auto positionOf = [seconds](const zantrel::SplitPoint& p) {
+    if (p.position >= 0 || seconds <= 0) return p.position >= 0 ? p.position : 0;
+    return static_cast<int>(p.timeUs / (static_cast<std::int64_t>(seconds) * 10000));
+  };
   m_slider->ClearTics(false);
-  for (auto it = kept.rbegin(); it != kept.rend(); ++it) m_slider->SetTic(*it);
+  for (const zantrel::SplitPoint& p : m_model.Points()) m_slider->SetTic(positionOf(p));
   m_slider->update();
-}
 
-zantrel::SplitPlanInput CSplitterDlg::PlanInputFromControls() {
-  zantrel::SplitPlanInput in;
-  in.mode = m_nSplitMode;
-  in.parts = win::GetDlgItemInt(this, 1010);
-  in.secondsPerPart = win::GetDlgItemInt(this, 1012);
-  in.duration = m_dDuration;
-  for (int i = 0;; ++i) {
-    const int t = m_slider->GetTic(i);
-    if (t == -1) break;
-    in.splitPoints.push_back(t);
+  std::vector<int> marks;
+  m_list->clear();
+  for (const zantrel::SplitPoint& p : m_model.PointsInAddOrder()) {
+    marks.push_back(positionOf(p));
+    win::ListBoxAppend(m_list, p.text);
   }
-  return in;
+  m_pointBar->SetPoints(marks);
+  m_pointBar->update();
 }

@@ -2,6 +2,7 @@
 #include "engine/probe_run.h"
 #include "platform/module.h"
 #include "ui/splitter_dlg.h"
+#include "ui/words.h"
 
 namespace {
 // Long enough for a slow disk; the read ends as soon as the Duration line
@@ -9,8 +10,8 @@ namespace {
 constexpr int kProbeTimeoutMs = 5000;
 }
 
-double CSplitterDlg::ProbeDuration(const std::string& path) {
+int CSplitterDlg::ProbeDuration(const std::string& path) {
   const int seconds = zantrel::RunProbe(path, ToolDir(), kProbeTimeoutMs);
-  if (seconds == 0) ShowMessageBox("文件读取失败，请重新添加文件!", kMsgCaption);
+  if (seconds == 0) ShowMessageBox(words::SourceUnreadable(), words::MessageCaption());
   return seconds;
 }

@@ -40,7 +40,7 @@ TEST(StartWithFile, TheApplicationChoosesTheFileOnItsCommandLine) {
     for (QWidget* w : QApplication::topLevelWidgets()) {
       auto* dlg = qobject_cast<CSplitterDlg*>(w);
       if (!dlg || !dlg->isVisible()) continue;
-      if (dlg->m_dDuration == 0 && waited.elapsed() < 15000) return;
+      if (dlg->Model().Source().durationSeconds == 0 && waited.elapsed() < 15000) return;
       shownPath = win::GetDlgItemText(dlg, 1000);
       shownDuration = win::GetDlgItemText(dlg, 1003);
       dlg->close();  // the close box: OnCancel ends the modal run

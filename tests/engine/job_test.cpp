@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "engine/job.h"
+#include "platform/tool_args.h"
 #include "engine/plan.h"
 #include "tests/common/test_util.h"
 #include "platform/cmdline.h"
@@ -195,7 +197,7 @@ TEST_F(JobTest, ThreeGpInANewFolderTypedWithoutSeparator) {
     EXPECT_EQ(run->segment, k);
     EXPECT_EQ(run->outputPath, output);
     EXPECT_TRUE(run->started);
-    EXPECT_FALSE(run->Failed()) << run->DescribeFailure();
+    EXPECT_FALSE(run->Failed()) << run->toolMessage;
     // The last run asks for a second more, to reach the source's real end.
     const int length = k == 3 ? 11 : 10;
     EXPECT_EQ(run->commandLine, BuildCutCommandLine("3gp", source, (k - 1) * 10, length, output));
@@ -285,7 +287,7 @@ TEST_F(JobTest, MissingToolSkipsEverySegmentAndStillEnds) {
     EXPECT_FALSE(run->started);
     EXPECT_FALSE(run->startError.empty());
     EXPECT_TRUE(run->Failed());
-    EXPECT_FALSE(run->DescribeFailure().empty());
+    EXPECT_EQ(run->Reason(), FailureReason::kToolMissing);
   }
   EXPECT_EQ(task->CurrentToolProcess(), nullptr);
   EXPECT_FALSE(task->Pause());
@@ -303,7 +305,8 @@ TEST_F(JobTest, FailedRunsAreRecorded) {
     EXPECT_EQ(WEXITSTATUS(run->waitStatus), 1);
     EXPECT_FALSE(run->outputExists);
     EXPECT_TRUE(run->Failed());
-    EXPECT_NE(run->DescribeFailure().find("1"), std::string::npos);
+    EXPECT_EQ(run->ExitCode(), 1);
+    EXPECT_EQ(run->Reason(), FailureReason::kOther);
   }
 }
 
@@ -349,7 +352,7 @@ TEST_F(JobTest, PauseStopsTheToolAndResumeContinuesIt) {
 
   LetSpinnersFinish();
   ASSERT_TRUE(WaitUntil([&] { return doneCalls_.load() == 1; }));
-  EXPECT_FALSE(task->Runs()[0]->Failed()) << task->Runs()[0]->DescribeFailure();
+  EXPECT_FALSE(task->Runs()[0]->Failed()) << task->Runs()[0]->toolMessage;
   EXPECT_TRUE(zantrel_test::ProcessGone(pid));
 }
 
@@ -381,7 +384,7 @@ TEST_F(JobTest, PauseIsKeptForTheNextRun) {
   const auto runs = task->Runs();
   ASSERT_EQ(runs.size(), 2u);
   EXPECT_TRUE(runs[0]->Failed());  // killed
-  EXPECT_FALSE(runs[1]->Failed()) << runs[1]->DescribeFailure();
+  EXPECT_FALSE(runs[1]->Failed()) << runs[1]->toolMessage;
 }
 
 TEST_F(JobTest, DestroyingMidRunEndsTheToolAndLeavesNoZombie) {
@@ -548,10 +551,10 @@ std::unique_ptr<CToolProcess> EndedRun(int exitCode, bool outputExists, const st
 TEST(PieceOutcome, WrittenEmptyStoppedFailed) {
   EXPECT_EQ(EndedRun(0, true, "")->Outcome(), PieceOutcome::kWritten);
   // A segment of no length loses nothing, whatever the tool said.
-  auto empty = EndedRun(1, false, "ZantrelCore: the length (-t) must be at least one second", 0);
+  auto empty = EndedRun(tool_args::kExitEmpty, false, "ZantrelCore: the length (-t) must be at least one second", 0);
   EXPECT_EQ(empty->Outcome(), PieceOutcome::kEmpty);
   EXPECT_FALSE(empty->Failed());
-  EXPECT_EQ(empty->DescribeFailure(), "");
+  EXPECT_EQ(empty->Reason(), FailureReason::kNone);
   // The last piece of no length may still hold the source's last fraction.
   EXPECT_EQ(EndedRun(0, true, "", 0)->Outcome(), PieceOutcome::kWritten);
   auto stopped = EndedRun(0, false, "");
@@ -562,80 +565,69 @@ TEST(PieceOutcome, WrittenEmptyStoppedFailed) {
   EXPECT_EQ(EndedRun(1, true, "")->Outcome(), PieceOutcome::kFailed);   // non-zero exit
 }
 
-TEST(PieceOutcome, ReasonsInTheUsersWords) {
+// The tool's exit code decides, never its words: each case below says the
+// opposite in its last line.
+TEST(PieceOutcome, ReasonsByExitCode) {
   CToolProcess missing;
   missing.segment = 2;
   missing.plannedLength = 5;
   missing.startError = "program not found: ZantrelCore.exe";
   EXPECT_EQ(missing.Reason(), FailureReason::kToolMissing);
-  EXPECT_EQ(missing.DescribeFailure(), "第2段：找不到分割工具 ZantrelCore，或无法启动它");
 
-  const std::pair<const char*, FailureReason> cases[] = {
-      {"ZantrelCore: the output '/o/a[4].mp4' already exists; not overwritten (use -y to replace it)",
-       FailureReason::kAlreadyExists},
-      {"ZantrelCore: the output '/o/a[4].mp4' appeared meanwhile; not overwritten (use -y to replace it)",
-       FailureReason::kAlreadyExists},
-      {"ZantrelCore: cannot write the piece: No space left on device", FailureReason::kDiskFull},
-      {"ZantrelCore: cannot create a file in '/o': Permission denied", FailureReason::kPermissionDenied},
-      {"ZantrelCore: cannot create a file in '/media/cd': Read-only file system",
-       FailureReason::kPermissionDenied},
-      {"ZantrelCore: cannot open '/v/a.mp4': Permission denied", FailureReason::kUnreadableSource},
-      {"ZantrelCore: cannot open '/v/a.mp4': Invalid data found when processing input",
-       FailureReason::kUnreadableSource},
-      {"ZantrelCore: cannot open the video encoder libx264: Invalid argument", FailureReason::kOther},
+  const std::pair<int, FailureReason> cases[] = {
+      {tool_args::kExitTargetExists, FailureReason::kAlreadyExists},
+      {tool_args::kExitNoSpace, FailureReason::kDiskFull},
+      {tool_args::kExitNoPermission, FailureReason::kPermissionDenied},
+      {tool_args::kExitSourceUnreadable, FailureReason::kUnreadableSource},
+      {tool_args::kExitNotVideo, FailureReason::kUnreadableSource},
+      {tool_args::kExitSourceChanged, FailureReason::kSourceChanged},
+      {tool_args::kExitInternal, FailureReason::kOther},
+      {tool_args::kExitEmpty, FailureReason::kOther},  // a window with something planned in it
+      {77, FailureReason::kOther},
   };
-  for (const auto& [message, reason] : cases) {
-    const auto r = EndedRun(1, false, message);
-    EXPECT_EQ(r->Reason(), reason) << message;
-    const std::string line = r->DescribeFailure();
-    EXPECT_EQ(line.rfind("第4段：", 0), 0u) << line;
-    // The tool's English shows only where no plain words fit.
-    EXPECT_EQ(line.find("ZantrelCore:") == std::string::npos, true) << line;
-    EXPECT_EQ(line.find("libx264") != std::string::npos, reason == FailureReason::kOther) << line;
+  for (const auto& [code, reason] : cases) {
+    const auto r = EndedRun(code, false, "ZantrelCore: cannot write the piece: No space left on device (already exists)");
+    EXPECT_EQ(r->Reason(), reason) << code;
+    EXPECT_EQ(r->ExitCode(), code);
+    EXPECT_EQ(r->Signal(), 0);
   }
-  EXPECT_EQ(EndedRun(1, false, "ZantrelCore: cannot write the piece: No space left on device")->DescribeFailure(),
-            "第4段：磁盘空间不足");
 }
 
-// What the worker found after the run outweighs the tool's words, which
-// cannot tell a vanished folder from a vanished source; a killed tool's
-// last line is news from before the kill, never its cause.
-TEST(PieceOutcome, SurroundingsAndSignalsInTheUsersWords) {
-  const std::string noFile = "ZantrelCore: cannot open '/v/a.mp4': No such file or directory";
-  auto gone = EndedRun(1, false, noFile);
+// What the worker found after the run outweighs what the tool could know:
+// it cannot tell a vanished folder from a vanished source; a killed tool
+// said nothing of its end.
+TEST(PieceOutcome, SurroundingsAndSignals) {
+  auto gone = EndedRun(tool_args::kExitSourceUnreadable, false, "");
   gone->sourceGone = true;
   EXPECT_EQ(gone->Reason(), FailureReason::kSourceMissing);
-  EXPECT_EQ(gone->DescribeFailure(), "第4段：源文件已不存在（被移走或删除）");
-  // Without the worker's finding the same words are an unreadable source.
-  EXPECT_EQ(EndedRun(1, false, noFile)->Reason(), FailureReason::kUnreadableSource);
+  // Without the worker's finding the same code is an unreadable source.
+  EXPECT_EQ(EndedRun(tool_args::kExitSourceUnreadable, false, "")->Reason(), FailureReason::kUnreadableSource);
 
-  auto folder = EndedRun(1, false, "ZantrelCore: cannot create a file in '/o': No such file or directory");
+  auto folder = EndedRun(tool_args::kExitInternal, false, "");
   folder->outputFolderGone = true;
-  EXPECT_EQ(folder->DescribeFailure(), "第4段：输出文件夹已不存在");
-  auto renamed = EndedRun(1, false, "ZantrelCore: cannot rename the finished piece to '/o/a[4].mp4': No such file or directory");
-  renamed->outputFolderGone = true;
-  EXPECT_EQ(renamed->Reason(), FailureReason::kFolderMissing);
+  EXPECT_EQ(folder->Reason(), FailureReason::kFolderMissing);
 
-  auto shortened = EndedRun(1, false, "ZantrelCore: the start (40 s) lies beyond the end of the source");
+  auto shortened = EndedRun(tool_args::kExitInternal, false, "");
   shortened->sourceChanged = true;
-  EXPECT_EQ(shortened->DescribeFailure(), "第4段：源文件在分割过程中被改动");
+  EXPECT_EQ(shortened->Reason(), FailureReason::kSourceChanged);
 
   // A full disk is the cause even when the folder went too.
-  auto full = EndedRun(1, false, "ZantrelCore: cannot write the piece: No space left on device");
+  auto full = EndedRun(tool_args::kExitNoSpace, false, "");
   full->outputFolderGone = true;
   EXPECT_EQ(full->Reason(), FailureReason::kDiskFull);
 
   auto killed = EndedRun(0, false, "ZantrelCore: full re-encode: asked for");
   killed->waitStatus = SIGKILL;  // as waitpid reports a death by it
   EXPECT_EQ(killed->Reason(), FailureReason::kToolKilled);
-  EXPECT_EQ(killed->DescribeFailure(), "第4段：分割工具意外终止（信号 9）");
+  EXPECT_EQ(killed->Signal(), 9);
+  EXPECT_EQ(killed->ExitCode(), -1);
   // Not tried at all, the source having changed before it: not a missing tool.
   CToolProcess skipped;
   skipped.segment = 3;
   skipped.plannedLength = 5;
   skipped.sourceChanged = true;
   EXPECT_TRUE(skipped.Failed());
-  EXPECT_EQ(skipped.DescribeFailure(), "第3段：源文件在分割过程中被改动");
+  EXPECT_EQ(skipped.Reason(), FailureReason::kSourceChanged);
 
   // Killed after the rename: the piece is there, the run still failed.
   auto late = EndedRun(0, true, "");
@@ -661,31 +653,33 @@ TEST(JobOutputs, ExistingNamesAreFoundAndRemovedExactly) {
   zantrel_test::WriteFile(dir / "clip.mp4", "the source");
   const auto existing = ExistingOutputNames(job);
   EXPECT_EQ(existing, std::vector<std::string>{dir / "clip[2].mp4"});
-  std::string why;
-  EXPECT_TRUE(RemoveFiles(existing, &why)) << why;
+  std::string failed;
+  int err = 0;
+  EXPECT_TRUE(RemoveFiles(existing, &failed, &err)) << failed;
   EXPECT_FALSE(fs::exists(dir / "clip[2].mp4"));
   EXPECT_TRUE(fs::exists(dir / "clip[4].mp4"));
   EXPECT_TRUE(fs::exists(dir / "clip.mp4"));
-  EXPECT_TRUE(RemoveFiles(existing, &why));  // already gone counts as removed
+  EXPECT_TRUE(RemoveFiles(existing, &failed, &err));  // already gone counts as removed
 
   fs::create_directory(dir / "clip[3].mp4");  // a folder in the way is reported, not removed
-  EXPECT_FALSE(RemoveFiles({dir / "clip[3].mp4"}, &why));
-  EXPECT_NE(why.find("clip[3].mp4"), std::string::npos);
+  EXPECT_FALSE(RemoveFiles({dir / "clip[3].mp4"}, &failed, &err));
+  EXPECT_EQ(failed, dir / "clip[3].mp4");
+  EXPECT_EQ(err, EISDIR);
   EXPECT_TRUE(fs::is_directory(dir / "clip[3].mp4"));
 }
 
 TEST(JobOutputs, FolderWritableCheckLeavesNothing) {
   TempDir dir;
-  std::string why;
-  EXPECT_TRUE(CheckFolderWritable(dir.path() + "/", &why)) << why;
+  int err = 0;
+  EXPECT_TRUE(CheckFolderWritable(dir.path() + "/", &err)) << err;
   EXPECT_TRUE(fs::is_empty(dir.path()));
   zantrel_test::WriteFile(dir / "plain", "x");
-  EXPECT_FALSE(CheckFolderWritable(dir / "plain", &why));
-  EXPECT_FALSE(why.empty());
+  EXPECT_FALSE(CheckFolderWritable(dir / "plain", &err));
+  EXPECT_EQ(err, ENOTDIR);
   if (::geteuid() != 0) {
     fs::create_directory(dir / "ro");
     ::chmod((dir / "ro").c_str(), 0500);
-    EXPECT_FALSE(CheckFolderWritable(dir / "ro", &why));
-    EXPECT_EQ(why, "没有写入权限");
+    EXPECT_FALSE(CheckFolderWritable(dir / "ro", &err));
+    EXPECT_EQ(err, EACCES);
   }
 }

@@ -109,7 +109,7 @@ SplitJob MakeJob(const std::string& source, std::string folder, const SplitPlanI
   if (folder.back() != '/') folder += '/';
   EXPECT_TRUE(CreateFolderPath(folder)) << folder;
   const SplitPlan plan = BuildSplitPlan(in);
-  EXPECT_TRUE(plan.valid) << plan.error;
+  EXPECT_TRUE(plan.valid) << static_cast<int>(plan.error);
   SplitJob job;
   job.sourcePath = source;
   job.outputBase = folder + sourceName;
@@ -130,9 +130,9 @@ void ExpectDoneHandshake(const JobOutcome& o) {
 void ExpectRunSucceeded(const CToolProcess& run) {
   EXPECT_TRUE(run.started) << run.startError;
   EXPECT_TRUE(WIFEXITED(run.waitStatus) && WEXITSTATUS(run.waitStatus) == 0)
-      << "segment " << run.segment << ": " << run.DescribeFailure() << "\n" << run.commandLine;
+      << "segment " << run.segment << ": " << run.toolMessage << "\n" << run.commandLine;
   EXPECT_TRUE(run.outputExists) << run.outputPath;
-  EXPECT_FALSE(run.Failed()) << run.DescribeFailure();
+  EXPECT_FALSE(run.Failed()) << run.toolMessage;
   EXPECT_EQ(run.paused.load(), 0);
 }
 
@@ -442,7 +442,7 @@ TEST(SplitJobEdges, MissingToolSkipsEverySegmentAndStillEnds) {
     EXPECT_FALSE(run->started);
     EXPECT_FALSE(run->startError.empty());
     EXPECT_TRUE(run->Failed());
-    EXPECT_FALSE(run->DescribeFailure().empty());
+    EXPECT_NE(run->Reason(), FailureReason::kNone);
     EXPECT_FALSE(run->outputExists);
   }
   EXPECT_EQ(o.runs[0]->segment, 1);
@@ -580,7 +580,7 @@ TEST(SplitJobEdges, RepeatedJobIntoTheSameFolder) {
       for (const auto& run : second.runs) {
         EXPECT_TRUE(run->started);
         EXPECT_TRUE(run->Failed()) << run->outputPath;
-        EXPECT_FALSE(run->DescribeFailure().empty());
+        EXPECT_NE(run->Reason(), FailureReason::kNone);
       }
       EXPECT_EQ(ReadFileBytes(piece), "edited by the user");
     }

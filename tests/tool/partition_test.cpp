@@ -142,7 +142,7 @@ TEST_P(PartitionEachSource, PiecesHoldEveryFrameOnceAndTheSoundInSync) {
     SCOPED_TRACE("piece " + std::to_string(k) + " of " + std::to_string(parts) + ", from " +
                  std::to_string(bounds[k - 1]) + " s");
     const CToolProcess& run = *runs[static_cast<std::size_t>(k - 1)];
-    ASSERT_FALSE(run.Failed()) << run.DescribeFailure() << "\n" << run.commandLine;
+    ASSERT_FALSE(run.Failed()) << run.toolMessage << "\n" << run.commandLine;
     const PieceFacts p = ReadPiece(run.outputPath);
     ASSERT_FALSE(p.frameIndices.empty());
     // The first picture is the first source picture at or after the cut.
@@ -220,7 +220,7 @@ TEST(PartitionRealWorld, BunnyInThreePieces) {
   double audio = 0;
   for (std::size_t k = 0; k < runs.size(); ++k) {
     SCOPED_TRACE("piece " + std::to_string(k + 1));
-    ASSERT_FALSE(runs[k]->Failed()) << runs[k]->DescribeFailure();
+    ASSERT_FALSE(runs[k]->Failed()) << runs[k]->toolMessage;
     const PieceFacts p = ReadPiece(runs[k]->outputPath, true);
     ASSERT_FALSE(p.thumbs.empty());
     frames += p.thumbs.size();

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/progress_channel.h"
+#include "platform/tool_args.h"
 #include "tool_test_support.h"
 
 namespace zantrel::tooltest {
@@ -53,13 +54,18 @@ TEST(Overwrite, ExistingOutputNeedsY) {
   const std::string out = dir.File("piece.mp4");
   WriteFileBytes(out, "keep me");
   ToolResult r = RunTool(CutArgs(clip.path, 1, 1, out, /*overwrite=*/false));
-  EXPECT_NE(r.exitCode, 0);
+  EXPECT_EQ(r.exitCode, zantrel::tool_args::kExitTargetExists);
   EXPECT_NE(r.output.find("exists"), std::string::npos) << r.output;
   EXPECT_EQ(ReadFileBytes(out), "keep me");
   EXPECT_EQ(dir.List().size(), 1u);
 
   r = RunTool(CutArgs(clip.path, 1, 1, out, /*overwrite=*/true));
   EXPECT_EQ(r.exitCode, 0) << r.output;
+  // How it was made, in a line for the program; the last line is for people.
+  EXPECT_NE(("\n" + r.output).find(std::string("\n") + zantrel::tool_args::kResultTag), std::string::npos) << r.output;
+  std::string last = r.output.substr(0, r.output.find_last_not_of('\n') + 1);
+  last = last.substr(last.rfind('\n') + 1);
+  EXPECT_EQ(last.rfind("ZantrelCore: ", 0), 0u) << r.output;
   PieceFacts p = ReadPiece(out);
   ASSERT_FALSE(p.frameIndices.empty());
   EXPECT_EQ(p.frameIndices.front(), 25);
@@ -223,6 +229,30 @@ TEST(Progress, WithoutTheVariableTheCutIsSilent) {
   // Only the line that says which way the piece was cut.
   EXPECT_EQ(r.output.rfind("ZantrelCore: smart cut: ", 0), 0u) << r.output;
   EXPECT_EQ(r.output.find('\n'), r.output.size() - 1) << r.output;
+}
+
+// A failed cut says why in its exit code, the one thing the program reads.
+TEST(ExitCodes, EachRefusalHasItsCode) {
+  using namespace zantrel::tool_args;
+  const Clip& clip = GetClip("mp4_h264");
+  ASSERT_FALSE(clip.path.empty());
+  TempDir dir;
+  WriteFileBytes(dir.File("text.mp4"), "not a video at all, only words");
+  struct Case {
+    std::string source;
+    int start, length;
+    int code;
+  };
+  const Case cases[] = {
+      {dir.File("missing.mp4"), 0, 1, kExitSourceUnreadable},
+      {dir.File("text.mp4"), 0, 1, kExitSourceUnreadable},
+      {clip.path, 1, 0, kExitEmpty},
+      {clip.path, 1, 1, kExitWritten},
+  };
+  for (const Case& c : cases) {
+    const ToolResult r = RunTool(CutArgs(c.source, c.start, c.length, dir.File("out.mp4"), true));
+    EXPECT_EQ(r.exitCode, c.code) << c.source << "\n" << r.output;
+  }
 }
 
 }  // namespace

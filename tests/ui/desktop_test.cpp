@@ -56,7 +56,7 @@ const Clips& TheClips() {
   return c;
 }
 
-MpvPlayerWidget* Player(TestDlg& d) { return qobject_cast<MpvPlayerWidget*>(d.m_flash.GetWidget()); }
+MpvPlayerWidget* Player(TestDlg& d) { return qobject_cast<MpvPlayerWidget*>(d.preview()); }
 
 bool DurationArrived(TestDlg& d) {
   return !d.IsTimerRunning(kTimerDuration) && !d.IsTimerRunning(kTimerProbe);
@@ -96,18 +96,18 @@ TEST(Desktop, SourceFromOutsideIsChosenAsABrowseWouldChooseIt) {
   d.toolDir = ZANTREL_BIN_DIR;
   ASSERT_TRUE(d.OpenSourceFromOutside(c.mp4));
   EXPECT_EQ(win::GetDlgItemText(&d, 1000), c.mp4);
-  EXPECT_EQ(d.m_strSourceName, "预览 clip.mp4");
-  EXPECT_TRUE(d.m_slider->isEnabled());
-  EXPECT_EQ(d.m_bPreviewLive, 1);
+  EXPECT_EQ(d.Model().Source().name, "预览 clip.mp4");
+  EXPECT_TRUE(d.slider()->isEnabled());
+  EXPECT_EQ(d.PreviewLive(), 1);
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return DurationArrived(d); }, 15000));
-  EXPECT_EQ(d.m_dDuration, 20);
+  EXPECT_EQ(d.Model().Source().durationSeconds, 20);
   EXPECT_EQ(win::GetDlgItemText(&d, 1003), "0:00:20");
 
   // A source the preview cannot play goes through the probe.
   ASSERT_TRUE(d.OpenSourceFromOutside(c.avi));
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return DurationArrived(d); }, 20000));
-  EXPECT_EQ(d.m_dDuration, 5);
-  EXPECT_EQ(d.m_bPreviewLive, 0);
+  EXPECT_EQ(d.Model().Source().durationSeconds, 5);
+  EXPECT_EQ(d.PreviewLive(), 0);
   EXPECT_TRUE(d.messages.empty());
 
   // A name that is no readable file is refused with the read-failure
@@ -116,7 +116,7 @@ TEST(Desktop, SourceFromOutsideIsChosenAsABrowseWouldChooseIt) {
   EXPECT_FALSE(d.OpenSourceFromOutside(c.dir));
   ASSERT_EQ(d.messages.size(), 2u);
   EXPECT_EQ(d.messages[0], "Tesmor提示|文件读取失败，请重新添加文件!");
-  EXPECT_EQ(d.m_strSourcePath, c.avi);
+  EXPECT_EQ(d.Model().Source().path, c.avi);
   EXPECT_FALSE(d.IsTimerRunning(kTimerDuration) || d.IsTimerRunning(kTimerProbe));
 }
 
@@ -131,16 +131,16 @@ TEST(Desktop, DroppedVideoFileIsChosenOnAnyControl) {
   ASSERT_TRUE(DragAndDrop(edit, data.get()));
   EXPECT_EQ(win::GetDlgItemText(&d, 1000), c.mp4);
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return DurationArrived(d); }, 15000));
-  EXPECT_EQ(d.m_dDuration, 20);
+  EXPECT_EQ(d.Model().Source().durationSeconds, 20);
 
   // Onto the preview, an AVI among other files: the first video counts.
   data.reset(UrlData({QUrl("https://example.com/x.mp4"),
                       QUrl::fromLocalFile(QString::fromStdString(c.dir + "/notes.txt")),
                       QUrl::fromLocalFile(QString::fromStdString(c.avi))}));
-  ASSERT_TRUE(DragAndDrop(d.m_flash.GetWidget(), data.get()));
+  ASSERT_TRUE(DragAndDrop(d.preview(), data.get()));
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return DurationArrived(d); }, 20000));
-  EXPECT_EQ(d.m_strSourcePath, c.avi);
-  EXPECT_EQ(d.m_dDuration, 5);
+  EXPECT_EQ(d.Model().Source().path, c.avi);
+  EXPECT_EQ(d.Model().Source().durationSeconds, 5);
 
   // Anything else is not taken: no drop cursor, nothing chosen.
   data.reset(UrlData({QUrl::fromLocalFile(QString::fromStdString(c.dir + "/notes.txt"))}));
@@ -149,7 +149,7 @@ TEST(Desktop, DroppedVideoFileIsChosenOnAnyControl) {
   text->setText("plain words");
   data.reset(text);
   EXPECT_FALSE(DragAndDrop(&d, data.get()));
-  EXPECT_EQ(d.m_strSourcePath, c.avi);
+  EXPECT_EQ(d.Model().Source().path, c.avi);
 }
 
 TEST(Desktop, DroppedVideoFileReadsExtensionsInAnyCase) {
@@ -179,24 +179,24 @@ TEST(Desktop, SliderKeysMoveItAndSeekThePreview) {
   ShowActive(d);
   ASSERT_TRUE(d.OpenSourceFromOutside(c.mp4));
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return DurationArrived(d); }, 15000));
-  d.m_slider->setFocus();
-  ASSERT_TRUE(d.m_slider->hasFocus());
+  d.slider()->setFocus();
+  ASSERT_TRUE(d.slider()->hasFocus());
 
-  QTest::keyClick(d.m_slider, Qt::Key_PageDown);  // a page is 20
-  EXPECT_EQ(d.m_slider->value(), 20);
-  QTest::keyClick(d.m_slider, Qt::Key_Right);
-  QTest::keyClick(d.m_slider, Qt::Key_Right);
-  EXPECT_EQ(d.m_slider->value(), 22);
+  QTest::keyClick(d.slider(), Qt::Key_PageDown);  // a page is 20
+  EXPECT_EQ(d.slider()->value(), 20);
+  QTest::keyClick(d.slider(), Qt::Key_Right);
+  QTest::keyClick(d.slider(), Qt::Key_Right);
+  EXPECT_EQ(d.slider()->value(), 22);
   EXPECT_EQ(win::GetDlgItemText(&d, 1006), "0:00:04");  // 22 % of 20 s
-  EXPECT_EQ(d.m_posLabel->geometry().x(), 22 * 290 / 100 + 20);
+  EXPECT_EQ(d.posLabel()->geometry().x(), 22 * 290 / 100 + 20);
   MpvPlayerWidget* player = Player(d);
   ASSERT_NE(player, nullptr);
   EXPECT_TRUE(TestDlg::PumpUntil([&] { return std::abs(player->PositionPercent() - 22) < 1; }, 10000))
       << player->PositionPercent();
 
-  QTest::keyClick(d.m_slider, Qt::Key_PageUp);
-  QTest::keyClick(d.m_slider, Qt::Key_Left);
-  EXPECT_EQ(d.m_slider->value(), 1);
+  QTest::keyClick(d.slider(), Qt::Key_PageUp);
+  QTest::keyClick(d.slider(), Qt::Key_Left);
+  EXPECT_EQ(d.slider()->value(), 1);
   EXPECT_TRUE(TestDlg::PumpUntil([&] { return std::abs(player->PositionPercent() - 1) < 1; }, 10000))
       << player->PositionPercent();
 }

@@ -63,7 +63,7 @@ std::vector<std::string> Names(const std::string& dir) {
   return names;
 }
 
-bool JobEnded(TestDlg& d) { return d.m_pSplitTask && d.m_pSplitTask->Finished() && d.m_progress->value() == 100; }
+bool JobEnded(TestDlg& d) { return d.Model().Job() && d.Model().Job()->Finished() && d.progress()->value() == 100; }
 
 // One /proc/<pid>/stat read: the state letter and utime + stime in ticks.
 bool ProcStat(pid_t pid, char* state, long* cpu) {
@@ -87,7 +87,7 @@ TEST(JobDialog, ThreePiecesEndWithTheCompletionDialog) {
   const std::string clip = MakeClip(dir, "clip.mp4", 4, "160x120");
   TestDlg d;
   win::SetDlgItemText(&d, 1000, clip);
-  d.m_dDuration = 4;
+  d.Model().SetDuration(4);
   d.OnCommand(1008);
   win::SetDlgItemText(&d, 1010, "3");
   win::SetDlgItemText(&d, 1014, dir.File("out"));  // no trailing separator: created
@@ -96,8 +96,8 @@ TEST(JobDialog, ThreePiecesEndWithTheCompletionDialog) {
   EXPECT_TRUE(d.messages.empty()) << d.messages[0];
   EXPECT_EQ(d.doneDialogs, 1);
   EXPECT_EQ(Status(d), "分割完成");
-  EXPECT_EQ(d.m_strOutputDir, dir.File("out") + "/");
-  EXPECT_GE(g_nProgress, 90);
+  EXPECT_EQ(d.Model().JobOutputFolder(), dir.File("out") + "/");
+  EXPECT_GE(d.Model().Progress(), 90);
   for (int k = 1; k <= 3; ++k) {
     const std::string piece = dir.File("out/clip[" + std::to_string(k) + "].mp4");
     EXPECT_GT(MediaSeconds(piece), 0.9) << piece;
@@ -116,7 +116,7 @@ TEST(JobDialog, MissingToolEndsWithTheFailureReport) {
   TestDlg d;
   d.toolDir = emptyProgramDir.path() + "/";
   win::SetDlgItemText(&d, 1000, dir.File("clip.avi"));
-  d.m_dDuration = 60;
+  d.Model().SetDuration(60);
   d.OnCommand(1008);
   win::SetDlgItemText(&d, 1010, "50");
   win::SetDlgItemText(&d, 1014, dir.File("out/"));
@@ -130,7 +130,7 @@ TEST(JobDialog, MissingToolEndsWithTheFailureReport) {
   ASSERT_EQ(d.reports[0].lines.size(), 50u);
   EXPECT_EQ(d.reports[0].lines[0], "第1段：找不到分割工具 ZantrelCore，或无法启动它");
   EXPECT_EQ(d.reports[0].lines[49].rfind("第50段：", 0), 0u);
-  EXPECT_EQ(d.m_progress->text(), QString::fromUtf8("已写入 0/50 段"));
+  EXPECT_EQ(d.progress()->text(), QString::fromUtf8("已写入 0/50 段"));
 }
 
 TEST(JobDialog, NoRunStartsWhenTheOutputFolderCannotBeMadeOrWritten) {
@@ -139,14 +139,14 @@ TEST(JobDialog, NoRunStartsWhenTheOutputFolderCannotBeMadeOrWritten) {
   std::ofstream(dir.File("plainfile")) << "x";
   TestDlg d;
   win::SetDlgItemText(&d, 1000, clip);
-  d.m_dDuration = 2;
+  d.Model().SetDuration(2);
   // A folder below a plain file can be made by no one, root included.
   win::SetDlgItemText(&d, 1014, dir.File("plainfile/sub"));
   d.OnCommand(1016);
   ASSERT_EQ(d.messages.size(), 1u);
   EXPECT_NE(d.messages[0].find("无法创建输出文件夹"), std::string::npos) << d.messages[0];
   EXPECT_NE(d.messages[0].find(dir.File("plainfile/sub/")), std::string::npos) << d.messages[0];
-  EXPECT_EQ(d.m_pSplitTask, nullptr);
+  EXPECT_EQ(d.Model().Job(), nullptr);
   EXPECT_FALSE(d.JobRunning());
   EXPECT_TRUE(d.GetDlgItem(1016)->isEnabled());
 
@@ -157,7 +157,7 @@ TEST(JobDialog, NoRunStartsWhenTheOutputFolderCannotBeMadeOrWritten) {
     d.OnCommand(1016);
     ASSERT_EQ(d.messages.size(), 2u);
     EXPECT_NE(d.messages[1].find("无法写入输出文件夹（没有写入权限）"), std::string::npos) << d.messages[1];
-    EXPECT_EQ(d.m_pSplitTask, nullptr);
+    EXPECT_EQ(d.Model().Job(), nullptr);
   }
   EXPECT_TRUE(fs::exists(clip));  // the source is untouched
 }
@@ -172,8 +172,8 @@ TEST(JobDialog, StartIsRefusedWhileTheDurationIsUnknown) {
   win::SetDlgItemText(&d, 1000, clip);
   d.OnCommand(1016);
   // A duration that belongs to another file than the one now in the box.
-  d.m_strSourcePath = dir.File("other.mp4");
-  d.m_dDuration = 30;
+  d.Model().SetSource(dir.File("other.mp4"));
+  d.Model().SetDuration(30);
   d.OnCommand(1016);
   // Browsed, but the duration has not arrived yet.
   d.files = {clip};
@@ -182,11 +182,11 @@ TEST(JobDialog, StartIsRefusedWhileTheDurationIsUnknown) {
   d.OnCommand(1016);
   ASSERT_EQ(d.messages.size(), 3u);
   for (const auto& m : d.messages) EXPECT_EQ(m, refused);
-  EXPECT_EQ(d.m_pSplitTask, nullptr);
+  EXPECT_EQ(d.Model().Job(), nullptr);
   EXPECT_FALSE(fs::exists(dir.File("out")));  // nothing created
   // A player that could not open the file gives no duration either.
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerDuration); }, 10000));
-  d.m_dDuration = 0;
+  d.Model().SetDuration(0);
   d.OnCommand(1016);
   ASSERT_EQ(d.messages.size(), 4u);
   EXPECT_EQ(d.messages[3], refused);
@@ -197,7 +197,7 @@ TEST(JobDialog, MorePartsThanSecondsAreRefusedBeforeAnyFolderIsMade) {
   TempDir dir;
   TestDlg d;
   win::SetDlgItemText(&d, 1000, dir.File("clip.mp4"));
-  d.m_dDuration = 4;
+  d.Model().SetDuration(4);
   d.OnCommand(1008);
   win::SetDlgItemText(&d, 1014, dir.File("out"));
   for (const char* n : {"5", "2000000000"}) {
@@ -207,7 +207,7 @@ TEST(JobDialog, MorePartsThanSecondsAreRefusedBeforeAnyFolderIsMade) {
   ASSERT_EQ(d.messages.size(), 2u);
   EXPECT_EQ(d.messages[0], "Tesmor提示|分割段数（5）超过了视频的秒数（4），每段至少要有一秒，请减少段数！");
   EXPECT_NE(d.messages[1].find("2000000000"), std::string::npos);
-  EXPECT_EQ(d.m_pSplitTask, nullptr);
+  EXPECT_EQ(d.Model().Job(), nullptr);
   EXPECT_FALSE(fs::exists(dir.File("out")));
 }
 
@@ -216,16 +216,17 @@ TEST(JobDialog, EmptyPiecesAreNotFailuresAndTheJobEndsDone) {
   const std::string clip = MakeClip(dir, "clip.mp4", 2, "160x120");
   TestDlg d;
   win::SetDlgItemText(&d, 1000, clip);
-  d.m_dDuration = 2;
-  // The user's one click on a thumb at 0: a split point there.
-  d.m_slider->SetTic(0);
+  d.Model().SetDuration(2);
+  // The user's one split point, with the thumb at 0.
+  d.slider()->setValue(0);
+  d.OnCommand(1004);
   win::SetDlgItemText(&d, 1014, dir.File("out"));
   d.OnCommand(1016);
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.JobRunning(); }, 120000));
   EXPECT_TRUE(d.reports.empty()) << d.reports[0].lines[0];
   EXPECT_TRUE(d.messages.empty()) << d.messages[0];
   EXPECT_EQ(Status(d), "分割完成");
-  EXPECT_EQ(d.m_progress->text(), QString::fromUtf8("已写入 1/2 段，1 段为空"));
+  EXPECT_EQ(d.progress()->text(), QString::fromUtf8("已写入 1/2 段，1 段为空"));
   EXPECT_EQ(d.doneDialogs, 1);
   // The numbering keeps the empty first piece's place.
   EXPECT_FALSE(fs::exists(dir.File("out/clip[1].mp4")));
@@ -234,11 +235,10 @@ TEST(JobDialog, EmptyPiecesAreNotFailuresAndTheJobEndsDone) {
 
 TEST(JobDialog, ReportsMoveNothingWithoutARunningJob) {
   TestDlg d;
-  g_nProgress = 0;
   const auto block = zantrel::MakeProgressBlock(50);
   d.OnCopyData(block.data(), block.size());
-  EXPECT_EQ(g_nProgress, 0);
-  EXPECT_EQ(d.m_progress->value(), 0);
+  EXPECT_EQ(d.Model().Progress(), 0);
+  EXPECT_EQ(d.progress()->value(), 0);
   EXPECT_EQ(Status(d), "准备就绪");
   d.OnCommand(1018);  // Pause with no job does nothing
   d.OnCommand(1017);  // nor Stop
@@ -250,17 +250,17 @@ TEST(JobDialog, PauseStopsTheToolAndASecondPressResumesIt) {
   const std::string clip = MakeClip(dir, "long.mp4", 30, "640x360");
   TestDlg d;
   win::SetDlgItemText(&d, 1000, clip);
-  d.m_dDuration = 30;
+  d.Model().SetDuration(30);
   win::SetDlgItemText(&d, 1014, dir.path());
   d.OnCommand(1016);
   // Wait for the run to be under way.
   ASSERT_TRUE(TestDlg::PumpUntil(
       [&] {
-        auto run = d.m_pSplitTask->CurrentToolProcess();
+        auto run = d.Model().Job()->CurrentToolProcess();
         return run && run->pid > 0 && Status(d).rfind("完成", 0) == 0;
       },
       60000));
-  const pid_t pid = d.m_pSplitTask->CurrentToolProcess()->pid;
+  const pid_t pid = d.Model().Job()->CurrentToolProcess()->pid;
   d.OnCommand(1018);
   EXPECT_EQ(Status(d), "暂停分割");
   char state = 0;
@@ -290,14 +290,14 @@ TEST(JobDialog, ProbeGivesTheDurationOfSourcesThePlayerDoesNotPreview) {
   d.files = {avi, dir.File("text.avi")};
   d.OnCommand(1001);
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerProbe); }, 20000));
-  EXPECT_EQ(d.m_dDuration, 5);
+  EXPECT_EQ(d.Model().Source().durationSeconds, 5);
   EXPECT_EQ(win::GetDlgItemText(&d, 1003), "0:00:05");
-  EXPECT_EQ(d.m_bPreviewLive, 0);
+  EXPECT_EQ(d.PreviewLive(), 0);
   EXPECT_TRUE(d.messages.empty());
 
   d.OnCommand(1001);
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerProbe); }, 20000));
-  EXPECT_EQ(d.m_dDuration, 0);
+  EXPECT_EQ(d.Model().Source().durationSeconds, 0);
   ASSERT_EQ(d.messages.size(), 1u);
   EXPECT_EQ(d.messages[0], "Tesmor提示|文件读取失败，请重新添加文件!");
 }
@@ -309,16 +309,16 @@ TEST(JobDialog, ClosingTheDialogMidJobNeitherHangsNorCrashes) {
   {
     TestDlg d;
     win::SetDlgItemText(&d, 1000, clip);
-    d.m_dDuration = 20;
+    d.Model().SetDuration(20);
     win::SetDlgItemText(&d, 1014, dir.path());
     d.OnCommand(1016);
     ASSERT_TRUE(TestDlg::PumpUntil(
         [&] {
-          auto run = d.m_pSplitTask->CurrentToolProcess();
+          auto run = d.Model().Job()->CurrentToolProcess();
           return run && run->pid > 0;
         },
         30000));
-    pid = d.m_pSplitTask->CurrentToolProcess()->pid;
+    pid = d.Model().Job()->CurrentToolProcess()->pid;
     d.OnCommand(1018);  // even a paused run
   }
   // The tool is gone and reaped, and nothing new is in the folder, hidden
@@ -335,7 +335,7 @@ TEST(JobDialog, FolderRemovedMidJobIsReportedInPlainWords) {
   const std::string clip = MakeClip(dir, "clip.mp4", 3, "160x120");
   TestDlg d;
   win::SetDlgItemText(&d, 1000, clip);
-  d.m_dDuration = 3;
+  d.Model().SetDuration(3);
   d.OnCommand(1008);
   win::SetDlgItemText(&d, 1010, "3");
   win::SetDlgItemText(&d, 1014, dir.File("out"));

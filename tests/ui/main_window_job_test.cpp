@@ -44,7 +44,7 @@ std::string Status(TestDlg& d) { return win::GetDlgItemText(&d, 1022); }
 // A job of `parts` equal pieces of `clip` into `folder`.
 void StartAverage(TestDlg& d, const std::string& clip, int seconds, int parts, const std::string& folder) {
   win::SetDlgItemText(&d, 1000, clip);
-  d.m_dDuration = seconds;
+  d.Model().SetDuration(seconds);
   d.OnCommand(1008);
   win::SetDlgItemText(&d, 1010, std::to_string(parts));
   win::SetDlgItemText(&d, 1014, folder);
@@ -52,7 +52,7 @@ void StartAverage(TestDlg& d, const std::string& clip, int seconds, int parts, c
 }
 
 bool RunOf(TestDlg& d, int segment) {
-  auto run = d.m_pSplitTask ? d.m_pSplitTask->CurrentToolProcess() : nullptr;
+  auto run = d.Model().Job() ? d.Model().Job()->CurrentToolProcess() : nullptr;
   return run && run->segment == segment && run->pid > 0;
 }
 
@@ -77,9 +77,10 @@ TEST(MainWindowJob, OneJobAtATimeAndStopKeepsOnlyTheFinishedPieces) {
   EXPECT_TRUE(d.GetDlgItem(1017)->isEnabled());
   // A second Start (a click that still got through) starts nothing, and the
   // menu's "add file" opens no chooser.
+  const zantrel::CSplitTask* first = d.Model().Job();
   d.OnCommand(1016);
   d.OnCommand(32778);
-  EXPECT_EQ(d.m_tasks.size(), 1u);
+  EXPECT_EQ(d.Model().Job(), first);
   EXPECT_TRUE(d.startDirs.empty());
 
   // Stop in the middle of the second piece, paused even.
@@ -90,12 +91,12 @@ TEST(MainWindowJob, OneJobAtATimeAndStopKeepsOnlyTheFinishedPieces) {
   EXPECT_FALSE(d.GetDlgItem(1017)->isEnabled());
   ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.JobRunning(); }, 10000));
   EXPECT_EQ(Status(d), "已停止");
-  EXPECT_EQ(d.m_progress->text(), QString::fromUtf8("已写入 1/3 段"));
+  EXPECT_EQ(d.progress()->text(), QString::fromUtf8("已写入 1/3 段"));
   EXPECT_TRUE(d.reports.empty());
   EXPECT_EQ(d.doneDialogs, 0);
   // Only the finished piece; no temporary file, no third run.
   EXPECT_EQ(Names(dir.File("out")), std::vector<std::string>{"long[1].mp4"});
-  EXPECT_EQ(d.m_pSplitTask->Runs().size(), 2u);
+  EXPECT_EQ(d.Model().Job()->Runs().size(), 2u);
   for (int id : {1016, 1001, 1015, 1007, 1008, 1009, 1010, 1011})
     EXPECT_TRUE(d.GetDlgItem(id)->isEnabled()) << id;
   EXPECT_FALSE(d.GetDlgItem(1018)->isEnabled());
@@ -132,8 +133,8 @@ TEST(MainWindowJob, ProgressIsTheJobsShareFromZeroAndNeverGoesBack) {
   const std::string clip = MakeClip(dir, "clip.mp4", 8, "320x240");
   TestDlg d;
   std::vector<std::pair<int, int>> seen;  // (running piece, bar value)
-  QObject::connect(d.m_progress, &QProgressBar::valueChanged, [&](int v) {
-    auto run = d.m_pSplitTask ? d.m_pSplitTask->CurrentToolProcess() : nullptr;
+  QObject::connect(d.progress(), &QProgressBar::valueChanged, [&](int v) {
+    auto run = d.Model().Job() ? d.Model().Job()->CurrentToolProcess() : nullptr;
     seen.emplace_back(run ? run->segment : 0, v);
   });
   for (int job = 1; job <= 2; ++job) {
@@ -142,11 +143,11 @@ TEST(MainWindowJob, ProgressIsTheJobsShareFromZeroAndNeverGoesBack) {
     StartAverage(d, clip, 8, 4, dir.File("out"));
     ASSERT_TRUE(d.JobRunning()) << job;
     // The bar starts from nothing at every Start.
-    EXPECT_EQ(d.m_progress->value(), 0) << job;
+    EXPECT_EQ(d.progress()->value(), 0) << job;
     EXPECT_EQ(Status(d), "完成 0%");
     ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.JobRunning(); }, 180000));
     EXPECT_EQ(Status(d), "分割完成");
-    EXPECT_EQ(d.m_progress->value(), 100);
+    EXPECT_EQ(d.progress()->value(), 100);
     EXPECT_EQ(d.doneDialogs, job);
     ASSERT_GE(seen.size(), 4u) << job;
     for (std::size_t i = 1; i < seen.size(); ++i)
@@ -177,14 +178,14 @@ TEST(MainWindowJob, ExistingPiecesAreReplacedOnlyWhenTheUserSaysSo) {
   EXPECT_EQ(d.questions[0].find("clip[4].mp4"), std::string::npos);
   // No: nothing starts and nothing changes.
   EXPECT_FALSE(d.JobRunning());
-  EXPECT_EQ(d.m_pSplitTask, nullptr);
+  EXPECT_EQ(d.Model().Job(), nullptr);
   EXPECT_EQ(fs::file_size(dir.File("out/clip[2].mp4")), 14u);
 
   // Yes: exactly the job's names go, then every piece is written.
   d.answers = {true};
   d.OnCommand(1016);
   ASSERT_EQ(d.questions.size(), 2u);
-  ASSERT_TRUE(TestDlg::PumpUntil([&] { return d.m_pSplitTask && !d.JobRunning(); }, 120000));
+  ASSERT_TRUE(TestDlg::PumpUntil([&] { return d.Model().Job() && !d.JobRunning(); }, 120000));
   EXPECT_TRUE(d.reports.empty()) << d.reports[0].lines[0];
   EXPECT_EQ(Status(d), "分割完成");
   EXPECT_GT(fs::file_size(dir.File("out/clip[2].mp4")), 1000u);

@@ -76,7 +76,7 @@ TEST(MainWindowShots, DISABLED_RunningPausedStoppedReplaceAndFailures) {
   win::SetDlgItemText(&d, 1010, "3");
   win::SetDlgItemText(&d, 1014, dir + "/out");
   d.OnCommand(1016);
-  TestDlg::PumpUntil([&] { return d.m_progress->value() >= 20; }, 60000);
+  TestDlg::PumpUntil([&] { return d.progress()->value() >= 20; }, 60000);
   Save(d, "main-job-running.png");
   d.OnCommand(1018);
   Save(d, "main-job-paused.png");
@@ -87,7 +87,7 @@ TEST(MainWindowShots, DISABLED_RunningPausedStoppedReplaceAndFailures) {
   // The question Start asked before the first run, as the user sees it.
   ASSERT_EQ(d.questions.size(), 1u);
   const std::string asked = d.questions[0].substr(d.questions[0].find('|') + 1);
-  SaveModal("main-replace-question.png", [&] { d.CSplitterDlg::AskYesNo(asked, kMsgCaption); });
+  SaveModal("main-replace-question.png", [&] { d.CSplitterDlg::AskYesNo(asked, words::MessageCaption()); });
 
   std::vector<std::string> lines;
   for (int k = 1; k <= 50; ++k)

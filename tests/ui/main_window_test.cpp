@@ -51,19 +51,19 @@ TEST(MainWindow, TheThumbIsGrabbedInItsMiddleThroughTheSplitPointBar) {
   TestDlg d;
   d.show();
   win::EnableWindow(d.GetDlgItem(1002), true);
-  d.m_slider->setValue(50);
+  d.slider()->setValue(50);
   // The bar lies over the middle of the thumb: that is where a user grabs it.
-  const QRect thumb(d.m_slider->mapTo(&d, d.m_slider->ThumbRect().topLeft()), d.m_slider->ThumbRect().size());
-  const QRect overlap = thumb.intersected(d.m_pointBar->geometry());
+  const QRect thumb(d.slider()->mapTo(&d, d.slider()->ThumbRect().topLeft()), d.slider()->ThumbRect().size());
+  const QRect overlap = thumb.intersected(d.pointBar()->geometry());
   ASSERT_FALSE(overlap.isEmpty());
   const QPoint grab = overlap.center();
-  EXPECT_EQ(d.childAt(grab), d.m_slider);
+  EXPECT_EQ(d.childAt(grab), d.slider());
 
-  const QPoint local = d.m_slider->mapFrom(&d, grab);
-  QTest::mousePress(d.m_slider, Qt::LeftButton, {}, local);
-  QTest::mouseMove(d.m_slider, local + QPoint(60, 0));
-  QTest::mouseRelease(d.m_slider, Qt::LeftButton, {}, local + QPoint(60, 0));
-  EXPECT_GT(d.m_slider->value(), 60);
+  const QPoint local = d.slider()->mapFrom(&d, grab);
+  QTest::mousePress(d.slider(), Qt::LeftButton, {}, local);
+  QTest::mouseMove(d.slider(), local + QPoint(60, 0));
+  QTest::mouseRelease(d.slider(), Qt::LeftButton, {}, local + QPoint(60, 0));
+  EXPECT_GT(d.slider()->value(), 60);
 }
 
 TEST(MainWindow, ChoosersOpenBesideTheSourceOrOutputElseInTheVideosFolder) {
@@ -170,7 +170,7 @@ TEST(MainWindow, TextsFitTheirControlsInEveryState) {
   for (const char* s : {"准备就绪", "完成 0%", "完成 99%", "暂停分割", "正在停止", "已停止", "分割失败", "分割完成"})
     EXPECT_TRUE(fits(status, QString::fromUtf8(s))) << s;
   // The counts go on the bar, which has room for them.
-  auto* bar = d.m_progress;
+  auto* bar = d.progress();
   EXPECT_LE(bar->fontMetrics().horizontalAdvance(QString::fromUtf8("已写入 50/50 段，50 段为空")), bar->width() / 2);
 }
 
@@ -182,20 +182,27 @@ TEST(MainWindow, AClickOnThePreviewPlaysAndPausesTheSource) {
             0);
   TestDlg d;
   d.show();
-  QWidget* preview = d.m_flash.GetWidget();
+  QWidget* preview = d.preview();
   ASSERT_NE(preview, nullptr);
   d.files = {clip};
   d.OnCommand(1001);
-  ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerDuration) && d.m_dDuration == 20; }, 10000));
-  ASSERT_TRUE(TestDlg::PumpUntil([&] { return d.m_flash.IsPaused(); }, 5000));  // browsing pauses it
+  ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerDuration) && d.Model().Source().durationSeconds == 20; }, 10000));
+  ASSERT_TRUE(TestDlg::PumpUntil([&] { return d.previewPaused(); }, 5000));  // browsing pauses it
   QTest::mouseClick(preview, Qt::LeftButton, {}, preview->rect().center());
-  EXPECT_TRUE(TestDlg::PumpUntil([&] { return !d.m_flash.IsPaused(); }, 5000));
+  EXPECT_TRUE(TestDlg::PumpUntil([&] { return !d.previewPaused(); }, 5000));
   QTest::mouseClick(preview, Qt::LeftButton, {}, preview->rect().center());
-  EXPECT_TRUE(TestDlg::PumpUntil([&] { return d.m_flash.IsPaused(); }, 5000));
+  EXPECT_TRUE(TestDlg::PumpUntil([&] { return d.previewPaused(); }, 5000));
 
-  // The placeholder shown for other sources is not the user's to play.
-  d.m_bPreviewLive = 0;
+  // The placeholder shown for other sources is not the user's to play or
+  // pause.
+  const std::string avi = dir.path + "/clip.avi";
+  std::filesystem::copy_file(clip, avi);
+  d.files = {avi};
+  d.OnCommand(1001);
+  ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerProbe) && d.PreviewLive() == 0; }, 15000));
+  TestDlg::PumpUntil([] { return false; }, 300);
+  const bool paused = d.previewPaused();
   QTest::mouseClick(preview, Qt::LeftButton, {}, preview->rect().center());
   TestDlg::PumpUntil([] { return false; }, 300);
-  EXPECT_TRUE(d.m_flash.IsPaused());
+  EXPECT_EQ(d.previewPaused(), paused);
 }

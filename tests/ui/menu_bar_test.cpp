@@ -58,7 +58,7 @@ struct Bar {
   Bar() : bar(nullptr) {
     d.move(100, 100);
     d.show();
-    bar = d.m_menuBar;
+    bar = d.menuBar();
     TestDlg::PumpUntil([] { return false; }, 50);
   }
   QPoint InDialog(QPoint barPt) const { return bar->mapTo(&d, barPt); }
@@ -126,7 +126,7 @@ TEST(MenuBar, HotCellIsFramedInDarkBlueOverTheParentsBackground) {
 
 TEST(MenuBar, PopupsOpenUnderTheirCellAndSwitchOneAtATime) {
   Bar b;
-  b.d.m_nSkin = 5;
+  b.d.SetSkin(5);
   int maxOpen = 0;
   auto watch = [&] { maxOpen = std::max(maxOpen, CPopupMenuWnd::OpenCount()); };
   RunSteps({
@@ -266,8 +266,8 @@ TEST(MenuBar, AClickOnAnItemSendsItsCommandAndAClickElsewhereClosesQuietly) {
         EXPECT_EQ(CMenuMsgFilter::InstalledCount(), 0);
       },
   });
-  TestDlg::PumpUntil([&] { return b.d.m_nSkin == 2; }, 2000);
-  EXPECT_EQ(b.d.m_nSkin, 2);  // 32771 reached the dialog
+  TestDlg::PumpUntil([&] { return b.d.Skin() == 2; }, 2000);
+  EXPECT_EQ(b.d.Skin(), 2);  // 32771 reached the dialog
 }
 
 TEST(MenuBar, APressOnTheEmptyBarLeavesItIdle) {
@@ -320,7 +320,7 @@ TEST(MenuBar, UnknownSkinNumberTouchesNoMark) {
   Bar b;
   zantrel::CMenu* skins = b.bar->Menu().GetSubMenu(1);
   skins->CheckMenuItem(32771, zantrel::MF_CHECKED);
-  b.d.m_nSkin = 9;
+  b.d.SetSkin(9);
   RunSteps({
       [&] { b.Press(b.CellCentre(1)); },
       [&] { QTest::keyClick(b.bar->OpenPopup(), Qt::Key_Escape); },

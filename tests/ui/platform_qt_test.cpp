@@ -92,7 +92,7 @@ TEST(WinHelpers, IntegersOutsideTheIntRangeAreNotUndefined) {
 }
 
 TEST(Shell, WindowsFilterBecomesQtFilter) {
-  EXPECT_EQ(win::QtFilterFromWin(kSourceFilter),
+  EXPECT_EQ(win::QtFilterFromWin(words::SourceFilter()),
             "网络视频文件(*.flv;*.mp4;*.3gp;*.avi) (*.flv *.mp4 *.3gp *.avi)");
   EXPECT_EQ(win::QtFilterFromWin("A|*.a|B|*.b;*.c|"), "A (*.a);;B (*.b *.c)");
   EXPECT_EQ(win::QtFilterFromWin("A|*.a"), "A (*.a)");           // no closing bar

@@ -59,7 +59,7 @@ TEST(Screenshots, DISABLED_DialogWithFourSplitPointsAndAPausedClip) {
   d.OnCommand(1001);
   TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerDuration); }, 10000);
   for (int p : {20, 45, 70, 50}) {
-    d.m_slider->setValue(p);
+    d.slider()->setValue(p);
     if (p != 50) d.OnCommand(1004);
   }
   TestDlg::PumpUntil([] { return false; }, 1500);
@@ -78,14 +78,14 @@ TEST(Screenshots, DISABLED_JobRunningPausedAndDone) {
   win::SetDlgItemText(&d, 1010, "3");
   win::SetDlgItemText(&d, 1014, out);
   d.OnCommand(1016);
-  TestDlg::PumpUntil([&] { return d.m_progress->value() >= 40; }, 60000);
+  TestDlg::PumpUntil([&] { return d.progress()->value() >= 40; }, 60000);
   Save(d, "job-running.png");
   d.OnCommand(1018);
   Save(d, "job-paused.png");
   d.OnCommand(1018);
-  TestDlg::PumpUntil([&] { return d.m_pSplitTask->Finished() && d.m_progress->value() == 100; }, 120000);
+  TestDlg::PumpUntil([&] { return d.Model().Job()->Finished() && d.progress()->value() == 100; }, 120000);
   Save(d, "job-done.png");
-  CSplitDoneDlg done(d.m_strSourceName, d.m_strOutputDir, nullptr);
+  CSplitDoneDlg done(d.Model().Source().name, d.Model().JobOutputFolder(), nullptr);
   done.Create();
   Save(done, "split-done-dialog.png");
 }
@@ -93,10 +93,10 @@ TEST(Screenshots, DISABLED_JobRunningPausedAndDone) {
 TEST(Screenshots, DISABLED_SliderAlone) {
   TestDlg d;
   d.show();
-  win::EnableWindow(d.m_slider, true);
-  d.m_slider->SetTic(30);
-  Save(*d.m_slider, "slider-alone.png");
-  d.m_pointBar->hide();
+  win::EnableWindow(d.slider(), true);
+  d.slider()->SetTic(30);
+  Save(*d.slider(), "slider-alone.png");
+  d.pointBar()->hide();
   Save(d, "dialog-nobar.png");
 }
 
@@ -116,10 +116,10 @@ TEST(Screenshots, DISABLED_EverySkin) {
   d.OnCommand(1001);
   TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerDuration); }, 10000);
   for (int p : {20, 45, 70, 85}) {
-    d.m_slider->setValue(p);
+    d.slider()->setValue(p);
     d.OnCommand(1004);
   }
-  d.m_slider->setValue(60);
+  d.slider()->setValue(60);
   const struct {
     int command;
     const char* file;
@@ -136,7 +136,7 @@ TEST(Screenshots, DISABLED_EverySkin) {
         popup->close();
       }
     });
-    d.m_menuBar->OpenPopup(1);
+    d.menuBar()->OpenPopup(1);
     shot.save(QString::fromStdString(ShotDir() + "/" + s.file));
   }
   SkinShutdown();
@@ -148,7 +148,7 @@ TEST(Screenshots, DISABLED_OtherWindowsUnderEverySkin) {
   SkinStart("Demo", 0, 0);
   TestDlg d;
   d.show();
-  d.m_progress->setValue(45);
+  d.progress()->setValue(45);
   CAboutDlg about(nullptr);
   about.Create();
   about.show();

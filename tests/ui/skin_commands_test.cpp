@@ -60,7 +60,7 @@ TEST_F(SkinTest, EachCommandLoadsItsSkinAndSetsTheNumber) {
                {32775, 4, "XP_ARGENT"}, {32776, 5, "FUTURE"}};
   for (const auto& row : table) {
     d.OnCommand(row.command);
-    EXPECT_EQ(d.m_nSkin, row.number);
+    EXPECT_EQ(d.Skin(), row.number);
     EXPECT_EQ(QApplication::palette().brush(QPalette::Window), WindowBrushOf(row.name)) << row.name;
   }
 }
@@ -73,29 +73,29 @@ TEST_F(SkinTest, StartUpFallbacksOfSkinIni) {
   auto write = [&](const std::string& s) { std::ofstream(ini, std::ios::binary) << s; };
 
   // No file: KORVANE, number 1.
-  EXPECT_EQ(StartWith(ini)->m_nSkin, 1);
+  EXPECT_EQ(StartWith(ini)->Skin(), 1);
   EXPECT_EQ(QApplication::palette().brush(QPalette::Window), WindowBrushOf("KORVANE"));
 
   // CORONA without a number: CORONA shown, number 1 (the first item is
   // checked and KORVANE saved).
   write("[Skin]\r\nID=CORONA\r\n");
-  EXPECT_EQ(StartWith(ini)->m_nSkin, 1);
+  EXPECT_EQ(StartWith(ini)->Skin(), 1);
   EXPECT_EQ(QApplication::palette().brush(QPalette::Window), WindowBrushOf("CORONA"));
 
   // A lower-case name loads its skin.
   write("[Skin]\r\nID=future\r\nSkinNum=5\r\n");
-  EXPECT_EQ(StartWith(ini)->m_nSkin, 5);
+  EXPECT_EQ(StartWith(ini)->Skin(), 5);
   EXPECT_EQ(QApplication::palette().brush(QPalette::Window), WindowBrushOf("FUTURE"));
 
   // An unknown name loads nothing: the look of before stays.
   write("[Skin]\r\nID=NOSUCH\r\nSkinNum=2\r\n");
-  EXPECT_EQ(StartWith(ini)->m_nSkin, 2);
+  EXPECT_EQ(StartWith(ini)->Skin(), 2);
   EXPECT_EQ(QApplication::palette().brush(QPalette::Window), WindowBrushOf("FUTURE"));
 
   // Numbers outside 1..5 are kept as they are; "abc" reads as 0.
   for (auto [text, number] : {std::pair{"0", 0}, {"9", 9}, {"abc", 0}}) {
     write(std::string("[Skin]\r\nID=DEVIOR\r\nSkinNum=") + text + "\r\n");
-    EXPECT_EQ(StartWith(ini)->m_nSkin, number) << text;
+    EXPECT_EQ(StartWith(ini)->Skin(), number) << text;
   }
   fs::remove_all(dir);
 }
@@ -108,7 +108,7 @@ TEST_F(SkinTest, ChosenSkinIsSavedAndComesBackAtTheNextStart) {
   EXPECT_EQ(ReadFile(SkinIni()), "[Skin]\r\nID=XP_ARGENT\r\nSkinNum=4\r\n");
   SkinLoadFromResource("KORVANE", "SKIN");
   auto next = StartWith(SkinIni());
-  EXPECT_EQ(next->m_nSkin, 4);
+  EXPECT_EQ(next->Skin(), 4);
   EXPECT_EQ(QApplication::palette().brush(QPalette::Window), WindowBrushOf("XP_ARGENT"));
 }
 
@@ -123,7 +123,7 @@ TEST_F(SkinTest, UnknownNumberLeavesTheFileUntilASkinIsChosen) {
     CSplitterDlg d(0, nullptr);
     d.Create();
     d.OnCommand(32776);  // 未来战士
-    EXPECT_EQ(d.m_nSkin, 5);
+    EXPECT_EQ(d.Skin(), 5);
   }
   EXPECT_EQ(ReadFile(SkinIni()), "[Skin]\r\nID=FUTURE\r\nSkinNum=5\r\n");
 }

@@ -171,9 +171,9 @@ TEST_F(SkinTest, LoadingASkinRestylesTheWindowsAlreadyOpen) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8("Tesmor提示"),
                   QString::fromUtf8("请选择要分割的文件！"), QMessageBox::Ok, &d);
   box.show();
-  win::EnableWindow(d.m_slider, true);
-  d.m_progress->setValue(40);
-  QListWidget* list = d.m_list;
+  win::EnableWindow(d.slider(), true);
+  d.progress()->setValue(40);
+  QListWidget* list = d.list();
   list->addItem(QStringLiteral("0:00:12"));
   for (int i = 0; i < 8; ++i) list->addItem(QStringLiteral("0:01:0%1").arg(i));
 
@@ -193,7 +193,7 @@ TEST_F(SkinTest, LoadingASkinRestylesTheWindowsAlreadyOpen) {
       {"label", d.GetDlgItem(1023)},
       {"list box", d.GetDlgItem(1013)},
       {"progress", d.GetDlgItem(1019)},
-      {"slider", d.m_slider},
+      {"slider", d.slider()},
       {"dialog 100", &about},
       {"dialog 142", &done},
       {"message box", &box},

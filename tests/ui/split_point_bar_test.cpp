@@ -162,13 +162,13 @@ TEST(ParentBackground, AChildWithoutParentGetsNothing) {
 namespace {
 struct DialogWithPoints {
   explicit DialogWithPoints(std::initializer_list<int> points, int thumb) {
-    d.m_dDuration = 200;
-    win::EnableWindow(d.m_slider, true);
+    d.Model().SetDuration(200);
+    win::EnableWindow(d.slider(), true);
     for (int p : points) {
-      d.m_slider->setValue(p);
+      d.slider()->setValue(p);
       d.OnCommand(1004);
     }
-    d.m_slider->setValue(thumb);
+    d.slider()->setValue(thumb);
   }
   TestDlg d;
 };
@@ -176,8 +176,8 @@ struct DialogWithPoints {
 
 TEST(SplitPointBarInDialog, MarksSitOnTheSlidersTicks) {
   DialogWithPoints w({10, 25, 51, 80}, 40);
-  CTrackbar* s = w.d.m_slider;
-  CSplitPointBar* bar = w.d.m_pointBar;
+  CTrackbar* s = w.d.slider();
+  CSplitPointBar* bar = w.d.pointBar();
   ASSERT_EQ(s->geometry(), QRect(19, 356, 322, 43));
   ASSERT_EQ(bar->geometry(), QRect(27, 373, 307, 7));
   const QImage img = w.d.grab().toImage().convertToFormat(QImage::Format_RGB32);

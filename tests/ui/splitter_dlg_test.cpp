@@ -36,16 +36,19 @@ TEST(MainDialog, ControlsInTemplateOrderThenRunTimeWindows) {
     EXPECT_EQ(dlg::ControlId(kids[i]), c.id) << i;
     EXPECT_EQ(kids[i]->objectName().toStdString(), std::to_string(c.id)) << i;
   }
-  // The player, the split-point bar and the menu bar follow, in creation order.
+  // The player, the split-point bar and the menu bar follow, in creation
+  // order, with IDs of their own.
   EXPECT_EQ(dlg::ControlId(kids[33]), 1);
   EXPECT_EQ(kids[33]->geometry(), QRect(20, 80, 320, 240));
-  EXPECT_EQ(dlg::ControlId(kids[34]), 1000);
+  EXPECT_EQ(dlg::ControlId(kids[34]), kPointBarId);
   EXPECT_EQ(kids[34]->geometry(), QRect(27, 373, 307, 7));
-  EXPECT_EQ(dlg::ControlId(kids[35]), 1001);
+  EXPECT_EQ(dlg::ControlId(kids[35]), kMenuBarId);
   EXPECT_EQ(kids[35]->geometry(), QRect(13, 0, 300, 20));
-  // Lookups by ID find the template's controls first.
+  // No ID is shared: each finds its own control.
   EXPECT_EQ(dlg::ClassNameOf(d.GetDlgItem(1000)), "EDIT");
   EXPECT_EQ(dlg::ClassNameOf(d.GetDlgItem(1001)), "BUTTON");
+  EXPECT_EQ(d.GetDlgItem(kPointBarId), kids[34]);
+  EXPECT_EQ(d.GetDlgItem(kMenuBarId), kids[35]);
 
   struct Expect {
     int id;
@@ -73,7 +76,7 @@ TEST(MainDialog, ControlsInTemplateOrderThenRunTimeWindows) {
   }
   EXPECT_TRUE(win::IsDlgButtonChecked(&d, 1007));
   EXPECT_FALSE(win::IsDlgButtonChecked(&d, 1008));
-  EXPECT_EQ(d.m_nSplitMode, 3);
+  EXPECT_EQ(d.Model().Mode(), 3);
   EXPECT_EQ(d.windowTitle(), QString::fromUtf8("网络视频分割器"));
 }
 
@@ -89,11 +92,11 @@ TEST(MainDialog, GeometryFollowsTheDialogUnits) {
 
 TEST(MainDialog, UpDownRangeAndDefaultFolder) {
   TestDlg d;
-  EXPECT_EQ(d.m_spin->Lower(), 2);
-  EXPECT_EQ(d.m_spin->Upper(), 50);
-  for (int i = 0; i < 60; ++i) d.m_spin->Step(+1);
+  EXPECT_EQ(d.spin()->Lower(), 2);
+  EXPECT_EQ(d.spin()->Upper(), 50);
+  for (int i = 0; i < 60; ++i) d.spin()->Step(+1);
   EXPECT_EQ(win::GetDlgItemText(&d, 1010), "50");
-  for (int i = 0; i < 60; ++i) d.m_spin->Step(-1);
+  for (int i = 0; i < 60; ++i) d.spin()->Step(-1);
   EXPECT_EQ(win::GetDlgItemText(&d, 1010), "2");
 
   QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
@@ -103,15 +106,15 @@ TEST(MainDialog, UpDownRangeAndDefaultFolder) {
 
 TEST(MainDialog, PositionLabelFollowsTheThumb) {
   TestDlg d;
-  d.m_dDuration = 200;
-  win::EnableWindow(d.m_slider, true);
+  d.Model().SetDuration(200);
+  win::EnableWindow(d.slider(), true);
   const int expectedX[][2] = {{37, 127}, {100, 310}, {0, 20}};
   for (const auto& [pos, x] : expectedX) {
-    d.m_slider->setValue(pos);
-    EXPECT_EQ(d.m_posLabel->geometry(), QRect(x, 380, 43, 20)) << pos;
+    d.slider()->setValue(pos);
+    EXPECT_EQ(d.posLabel()->geometry(), QRect(x, 380, 43, 20)) << pos;
   }
   EXPECT_EQ(win::GetDlgItemText(&d, 1006), "0:00:00");
-  d.m_slider->setValue(37);
+  d.slider()->setValue(37);
   EXPECT_EQ(win::GetDlgItemText(&d, 1006), "0:01:14");  // 37 * 200 * 0.01 = 74
 }
 
@@ -128,8 +131,8 @@ TEST(MainDialog, SourceBrowseChoosesPreviewOrProbe) {
     d.files.push_back(c.path);
     d.OnCommand(1001);
     EXPECT_EQ(win::GetDlgItemText(&d, 1000), c.path);
-    EXPECT_TRUE(d.m_slider->isEnabled());
-    EXPECT_EQ(d.m_bPreviewLive, c.previewable ? 1 : 0) << c.path;
+    EXPECT_TRUE(d.slider()->isEnabled());
+    EXPECT_EQ(d.PreviewLive(), c.previewable ? 1 : 0) << c.path;
     EXPECT_EQ(d.IsTimerRunning(kTimerDuration), c.previewable) << c.path;
     EXPECT_EQ(d.IsTimerRunning(kTimerProbe), !c.previewable) << c.path;
     d.KillTimer(kTimerDuration);
@@ -138,13 +141,13 @@ TEST(MainDialog, SourceBrowseChoosesPreviewOrProbe) {
   TestDlg d;
   d.files.push_back("/nowhere/x/clip.mp4");
   d.OnCommand(32778);  // the menu's 添加文件 is the same browse
-  EXPECT_EQ(d.m_strSourceName, "clip.mp4");
-  EXPECT_EQ(d.m_strSourcePath, "/nowhere/x/clip.mp4");
+  EXPECT_EQ(d.Model().Source().name, "clip.mp4");
+  EXPECT_EQ(d.Model().Source().path, "/nowhere/x/clip.mp4");
   d.KillTimer(kTimerDuration);
 
   // A cancelled file dialog changes nothing.
   d.OnCommand(1001);
-  EXPECT_EQ(d.m_strSourcePath, "/nowhere/x/clip.mp4");
+  EXPECT_EQ(d.Model().Source().path, "/nowhere/x/clip.mp4");
 }
 
 TEST(MainDialog, ASecondChoiceRestartsTheSameOneShotTimer) {
@@ -156,7 +159,7 @@ TEST(MainDialog, ASecondChoiceRestartsTheSameOneShotTimer) {
   TestDlg::PumpUntil([] { return false; }, 700);
   // One timer, one tick: the unknown file gives a duration of 0.
   EXPECT_EQ(d.timerTicks[kTimerDuration], 1);
-  EXPECT_EQ(d.m_dDuration, 0);
+  EXPECT_EQ(d.Model().Source().durationSeconds, 0);
   EXPECT_EQ(win::GetDlgItemText(&d, 1003), "0:00:00");
 }
 
@@ -196,8 +199,8 @@ TEST(MainDialog, MenuCommandsAndStop) {
   d.OnCommand(1017);  // does nothing, and stays disabled
   EXPECT_FALSE(d.GetDlgItem(1017)->isEnabled());
   d.OnCommand(32775);
-  EXPECT_EQ(d.m_nSkin, 4);
-  d.m_nSkin = 1;  // leave the program folder's skin.ini as a fresh run has it
+  EXPECT_EQ(d.Skin(), 4);
+  d.SetSkin(1);  // leave the program folder's skin.ini as a fresh run has it
 }
 
 TEST(WinHelpers, GetDlgItemIntReadsLikeWindows) {

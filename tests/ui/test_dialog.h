@@ -11,7 +11,17 @@
 #include <string>
 #include <vector>
 
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+
+#include "menubar/menu_wnd.h"
+#include "platform/qt/trackbar.h"
+#include "platform/qt/updown.h"
+#include "preview/mpv_player_widget.h"
+#include "ui/split_point_bar.h"
 #include "ui/splitter_dlg.h"
+#include "ui/words.h"
 
 class TestDlg : public CSplitterDlg {
  public:
@@ -60,6 +70,20 @@ class TestDlg : public CSplitterDlg {
   void OnTimer(int id) override {
     ++timerTicks[id];
     CSplitterDlg::OnTimer(id);
+  }
+
+  // The window's controls, found as the user finds them: by their IDs.
+  CTrackbar* slider() { return qobject_cast<CTrackbar*>(GetDlgItem(1002)); }
+  QLabel* posLabel() { return qobject_cast<QLabel*>(GetDlgItem(1006)); }
+  CUpDownCtrl* spin() { return qobject_cast<CUpDownCtrl*>(GetDlgItem(1011)); }
+  QListWidget* list() { return qobject_cast<QListWidget*>(GetDlgItem(1013)); }
+  QProgressBar* progress() { return qobject_cast<QProgressBar*>(GetDlgItem(1019)); }
+  CSplitPointBar* pointBar() { return findChild<CSplitPointBar*>(); }
+  CMenuWnd* menuBar() { return findChild<CMenuWnd*>(); }
+  QWidget* preview() { return GetDlgItem(kPreviewId); }
+  bool previewPaused() {
+    auto* player = qobject_cast<MpvPlayerWidget*>(preview());
+    return player ? player->IsPaused() : true;
   }
 
   // Pumps events until `done` holds or `ms` pass.

@@ -19,15 +19,15 @@ bool Bit(const QImage& mono, int x, int y) { return mono.pixelIndex(x, y) == 1; 
 
 // The slider alone, as it paints itself in the dialog (the position label
 // that follows the thumb lies over it and is left out).
-QImage SliderShot(CSplitterDlg& d) {
+QImage SliderShot(TestDlg& d) {
   TestDlg::PumpUntil([] { return false; }, 30);
-  return d.m_slider->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  return d.slider()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 // What the dialog paints behind the slider.
-QImage BackgroundUnder(CSplitterDlg& d) {
-  QImage img(d.m_slider->size(), QImage::Format_RGB32);
+QImage BackgroundUnder(TestDlg& d) {
+  QImage img(d.slider()->size(), QImage::Format_RGB32);
   QPainter p(&img);
-  d.PaintChildBackground(p, d.m_slider);
+  d.PaintChildBackground(p, d.slider());
   return img;
 }
 std::set<std::pair<int, int>> BlackPixels(const QImage& img) {
@@ -111,22 +111,22 @@ TEST(RasterOps, RectanglesAreClippedToBothImages) {
 TEST_F(SkinTest, SliderKeepsPureBlackTicksOverTheBackgroundUnderEverySkin) {
   TestDlg d;
   d.show();
-  ASSERT_NE(dynamic_cast<CTransparentSliderCtrl*>(d.m_slider), nullptr);
-  win::EnableWindow(d.m_slider, true);
-  d.m_pointBar->hide();  // its marks sit over the slider's lower ticks
+  ASSERT_NE(dynamic_cast<CTransparentSliderCtrl*>(d.slider()), nullptr);
+  win::EnableWindow(d.slider(), true);
+  d.pointBar()->hide();  // its marks sit over the slider's lower ticks
   const std::vector<int> tics = {20, 45, 70};
-  for (int t : tics) d.m_slider->SetTic(t);
-  d.m_slider->setValue(45);  // the thumb over a tick must not hide it
+  for (int t : tics) d.slider()->SetTic(t);
+  d.slider()->setValue(45);  // the thumb over a tick must not hide it
   for (const char* name : AllSkins()) {
     ASSERT_TRUE(SkinLoadFromResource(name, "SKIN"));
     const QImage img = SliderShot(d);
     const QImage under = BackgroundUnder(d);
-    EXPECT_EQ(BlackPixels(img), TickPixels(*d.m_slider, tics)) << name;
+    EXPECT_EQ(BlackPixels(img), TickPixels(*d.slider(), tics)) << name;
     // Away from the channel, thumb and ticks the dialog's background shows,
     // pixel for pixel: the corners and the row between ticks and thumb.
     for (QPoint pt : {QPoint(0, 0), QPoint(img.width() - 1, img.height() - 1),
-                      QPoint(d.m_slider->TickX(30), d.m_slider->TopTickBottom()),
-                      QPoint(d.m_slider->TickX(90), d.m_slider->BottomTickTop() + 1)})
+                      QPoint(d.slider()->TickX(30), d.slider()->TopTickBottom()),
+                      QPoint(d.slider()->TickX(90), d.slider()->BottomTickTop() + 1)})
       EXPECT_EQ(img.pixel(pt), under.pixel(pt)) << name << " at " << pt.x() << "," << pt.y();
   }
 }
@@ -134,7 +134,7 @@ TEST_F(SkinTest, SliderKeepsPureBlackTicksOverTheBackgroundUnderEverySkin) {
 TEST_F(SkinTest, SliderShowsTheNewBackgroundAfterASkinChange) {
   TestDlg d;
   d.show();
-  auto* slider = dynamic_cast<CTransparentSliderCtrl*>(d.m_slider);
+  auto* slider = dynamic_cast<CTransparentSliderCtrl*>(d.slider());
   ASSERT_NE(slider, nullptr);
   ASSERT_TRUE(SkinLoadFromResource("KORVANE", "SKIN"));
   const QImage before = SliderShot(d);
@@ -144,7 +144,7 @@ TEST_F(SkinTest, SliderShowsTheNewBackgroundAfterASkinChange) {
 
   // The skin commands of the dialog reach the slider too.
   d.OnCommand(32776);  // 未来战士
-  EXPECT_EQ(d.m_nSkin, 5);
+  EXPECT_EQ(d.Skin(), 5);
   const QImage after = SliderShot(d);
   EXPECT_NE(after.pixel(corner), before.pixel(corner));
   EXPECT_EQ(after.pixel(corner), BackgroundUnder(d).pixel(corner));
