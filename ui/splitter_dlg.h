@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,7 @@ class CCopyDataReceiver;
 class QLabel;
 class QListWidget;
 class QProgressBar;
+class CNoPreviewCard;
 
 inline constexpr int kTimerDuration = 1;  // duration from the player
 inline constexpr int kTimerProbe = 2;     // placeholder video and probe
@@ -67,6 +69,11 @@ class CSplitterDlg : public CDialogBase {
   // written); the dialog's destruction and a restart call it.
   void SaveSkinChoice();
   void OnLanguage(int id);
+  // Called with the new language name after each switch, before anything
+  // is translated (the start-up code has Qt's own texts follow it).
+  void SetLanguageFollower(std::function<void(const std::string&)> follow) {
+    m_languageFollower = std::move(follow);
+  }
   void OnAutoSelectLanguage();
   // A source chosen: what the source browse does with the path it returns.
   void SetSource(const std::string& path);
@@ -154,7 +161,18 @@ class CSplitterDlg : public CDialogBase {
   std::string VideosFolder() const;
   void ShowOutputFolder(const std::string& folder);
 
-  void SetStatus(const std::string& text);
+  // A live label's words: made again from the state they captured whenever
+  // the language changes, so the label keeps its state in the new language.
+  using LiveWords = std::function<std::string()>;
+  // Status line 1022; none given yet: words::Ready.
+  void SetStatus(LiveWords say);
+  // The counts on the bar after a job.
+  void SetBarWords(LiveWords say);
+  // Status, bar counts, position and duration labels from their state, in
+  // the current language.
+  void ShowLiveLabels();
+  // The placeholder card's words over the preview, while the card plays.
+  void ShowNoPreviewCard(bool shown);
   // DoDataExchange towards the window: label 1006 shows m_strPosText.
   void UpdateData(bool saveAndValidate);
   void DoDataExchange();
@@ -177,4 +195,8 @@ class CSplitterDlg : public CDialogBase {
   QIcon m_hIcon;
   CCopyDataReceiver* m_copyData = nullptr;
   bool m_bClosing = false;  // the window is going: the job's end shows nothing
+  LiveWords m_statusWords;   // what 1022 says now (none: ready)
+  LiveWords m_barWords;      // the bar's counts (none before a job's end)
+  std::function<void(const std::string&)> m_languageFollower;
+  CNoPreviewCard* m_noPreview = nullptr;  // the placeholder card's words
 };

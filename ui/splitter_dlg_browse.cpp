@@ -50,6 +50,7 @@ void CSplitterDlg::SetSource(const std::string& path) {
   win::SetDlgItemText(this, 1000, path);
   if (m_model.Source().previewable) {
     m_bPreviewLive = 1;
+    ShowNoPreviewCard(false);
     m_pPlayer->LoadAndPlayVideo(path);
     m_pPlayer->PauseVideo();
     SetTimer(kTimerDuration, 500);
@@ -77,6 +78,7 @@ void CSplitterDlg::OnTimer(int id) {
     KillTimer(kTimerProbe);
     m_pPlayer->LoadAndPlayVideo(zantrel::GetModuleDir() + "default.flv");
     m_bPreviewLive = 0;
+    ShowNoPreviewCard(true);
     m_model.SetDuration(ProbeDuration(m_model.Source().path));
     win::SetDlgItemText(this, 1003, zantrel::FormatTime(m_model.Source().durationSeconds));
   }

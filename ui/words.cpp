@@ -3,14 +3,21 @@
 #include <cerrno>
 #include <cstring>
 
+#include "i18n/language.h"
 #include "platform/codepage.h"
 #include "platform/path.h"
+#include "res/dialogs.h"
+#include "ui/messages.h"
 
 namespace words {
+
+using zantrel::Say;
+using namespace msg;
 
 namespace {
 // The output names listed in the replace question; the rest are counted.
 constexpr std::size_t kNamesShown = 5;
+constexpr int kStatusId = 1022;
 
 std::string BaseName(const std::string& path) {
   const std::size_t sep = zantrel::MbsRChr(path, zantrel::kPathSep);
@@ -18,10 +25,13 @@ std::string BaseName(const std::string& path) {
 }
 
 std::string Shown(const std::string& folder) { return folder.empty() ? std::string(".") : folder; }
+std::string N(long long n) { return std::to_string(n); }
 }  // namespace
 
-std::string MessageCaption() { return "Tesmor提示"; }
-std::string SourceFilter() { return "网络视频文件(*.flv;*.mp4;*.3gp;*.avi)|*.flv;*.mp4;*.3gp;*.avi|"; }
+std::string MessageCaption() { return Say(IDS_MSG_CAPTION); }
+std::string SourceFilter() {
+  return Say(IDS_VIDEO_FILES) + "(*.flv;*.mp4;*.3gp;*.avi)|*.flv;*.mp4;*.3gp;*.avi|";
+}
 
 std::string StartRefusal(const zantrel::StartCheck& c) {
   using zantrel::StartProblem;
@@ -30,17 +40,17 @@ std::string StartRefusal(const zantrel::StartCheck& c) {
     case StartProblem::kJobRunning:
       return std::string();
     case StartProblem::kNoSource:
-      return "请选择要分割的文件！";
+      return Say(IDS_NO_SOURCE);
     case StartProblem::kDurationUnknown:
-      return "无法得知源文件的时长，请通过“浏览”重新添加文件，等时长显示后再开始分割！";
+      return Say(IDS_NO_DURATION);
     case StartProblem::kPlanInvalid:
       return PlanError(c.plan);
     case StartProblem::kNoOutputFolder:
-      return "请选择文件的保存位置！";
+      return Say(IDS_NO_OUTPUT);
     case StartProblem::kFolderNotCreated:
-      return "无法创建输出文件夹：\n" + Shown(c.folder) + "\n请选择其他保存位置！";
+      return Say(IDS_FOLDER_NOT_CREATED, {Shown(c.folder)});
     case StartProblem::kFolderNotWritable:
-      return "无法写入输出文件夹（" + ErrnoWords(c.errnoValue) + "）：\n" + Shown(c.folder) + "\n请选择其他保存位置！";
+      return Say(IDS_FOLDER_NOT_WRITABLE, {ErrnoWords(c.errnoValue), Shown(c.folder)});
   }
   return std::string();
 }
@@ -50,12 +60,11 @@ std::string PlanError(const zantrel::SplitPlan& plan) {
     case zantrel::PlanError::kNone:
       return std::string();
     case zantrel::PlanError::kTooManyParts:
-      return "分割段数（" + std::to_string(plan.parts) + "）超过了视频的秒数（" + std::to_string(plan.seconds) +
-             "），每段至少要有一秒，请减少段数！";
+      return Say(IDS_TOO_MANY_PARTS, {N(plan.parts), N(plan.seconds)});
     case zantrel::PlanError::kNoSecondsPerPart:
-      return "每段秒数必须大于0，请重新输入！";
+      return Say(IDS_SECONDS_ZERO);
     case zantrel::PlanError::kUnknownMode:
-      return "未知的分割方式！";
+      return Say(IDS_UNKNOWN_MODE);
   }
   return std::string();
 }
@@ -64,15 +73,15 @@ std::string ErrnoWords(int err) {
   switch (err) {
     case EACCES:
     case EPERM:
-      return "没有写入权限";
+      return Say(IDS_WHY_NO_PERMISSION);
     case EROFS:
-      return "磁盘是只读的";
+      return Say(IDS_WHY_READ_ONLY);
     case ENOSPC:
     case EDQUOT:
-      return "磁盘空间不足";
+      return Say(IDS_WHY_NO_SPACE);
     case ENOENT:
     case ENOTDIR:
-      return "文件夹不存在";
+      return Say(IDS_WHY_NO_FOLDER);
     default:
       return std::strerror(err);
   }
@@ -81,74 +90,93 @@ std::string ErrnoWords(int err) {
 std::string ReplaceQuestion(const std::vector<std::string>& existing) {
   std::string names;
   for (std::size_t i = 0; i < existing.size() && i < kNamesShown; ++i) names += "\n" + BaseName(existing[i]);
-  if (existing.size() > kNamesShown) names += "\n……（共 " + std::to_string(existing.size()) + " 个）";
-  return "输出文件夹中已有同名的文件：" + names + "\n\n是否替换这些文件？";
+  if (existing.size() > kNamesShown) names += Say(IDS_REPLACE_MORE, {N(static_cast<long long>(existing.size()))});
+  return Say(IDS_REPLACE_QUESTION, {names});
 }
 
 std::string ReplaceFailed(const std::string& path, int err) {
-  return "无法替换已有的文件：\n" + path + "：" + (err == EISDIR ? std::string("这是一个文件夹") : ErrnoWords(err));
+  const std::string why = err == EISDIR ? Say(IDS_WHY_IS_FOLDER) : ErrnoWords(err);
+  return Say(IDS_CANNOT_REPLACE, {Say(IDS_PATH_REASON, {path, why})});
 }
 
-std::string CloseDuringJobQuestion() { return "正在分割视频。确定要停止分割并退出吗？\n已完成的片段会保留。"; }
-std::string SourceUnreadable() { return "文件读取失败，请重新添加文件!"; }
-std::string NoBrowser(const std::string& page) { return "无法打开主页：没有可用的浏览器。\n主页文件位于：\n" + page; }
+std::string CloseDuringJobQuestion() { return Say(IDS_STOP_QUESTION); }
+std::string SourceUnreadable() { return Say(IDS_READ_FAILED); }
+std::string NoBrowser(const std::string& page) { return Say(IDS_HOME_FAILED, {page}); }
 
-std::string Progress(int percent) { return "完成 " + std::to_string(percent) + "%"; }
-std::string Paused() { return "暂停分割"; }
-std::string Stopping() { return "正在停止"; }
-std::string Stopped() { return "已停止"; }
-std::string Failed() { return "分割失败"; }
-std::string Done() { return "分割完成"; }
+std::string Progress(int percent) { return Say(IDS_STATUS_PROGRESS, {N(percent)}); }
+std::string Paused() { return Say(IDS_STATUS_PAUSED); }
+std::string Stopping() { return Say(IDS_STATUS_STOPPING); }
+std::string Stopped() { return Say(IDS_STATUS_STOPPED); }
+std::string Failed() { return Say(IDS_STATUS_FAILED); }
+std::string Done() { return Say(IDS_STATUS_DONE); }
 
 std::string JobCounts(const zantrel::JobSummary& s) {
-  return "已写入 " + std::to_string(s.written) + "/" + std::to_string(s.pieces) + " 段" +
-         (s.empty > 0 ? "，" + std::to_string(s.empty) + " 段为空" : std::string());
+  return Say(IDS_STATUS_WRITTEN, {N(s.written), N(s.pieces)}) +
+         (s.empty > 0 ? Say(IDS_STATUS_EMPTY, {N(s.empty)}) : std::string());
 }
 
 std::string FailureSummary(const zantrel::JobSummary& s) {
-  return "共 " + std::to_string(s.pieces) + " 段，其中 " + std::to_string(s.failed) + " 段分割失败；已写入的 " +
-         std::to_string(s.written) + " 段已保留。";
+  return Say(IDS_FAILURE_SUMMARY, {N(s.pieces), N(s.failed), N(s.written)});
 }
 
 std::string PieceFailure(const zantrel::PieceFailure& f) {
   using zantrel::FailureReason;
-  const std::string head = "第" + std::to_string(f.segment) + "段：";
+  std::string why;
   switch (f.reason) {
     case FailureReason::kNone:
       return std::string();
     case FailureReason::kToolMissing:
-      return head + "找不到分割工具 ZantrelCore，或无法启动它";
-    case FailureReason::kAlreadyExists:
-      return head + "同名文件已存在";
-    case FailureReason::kDiskFull:
-      return head + "磁盘空间不足";
-    case FailureReason::kPermissionDenied:
-      return head + "没有写入输出文件夹的权限";
-    case FailureReason::kUnreadableSource:
-      return head + "无法读取源文件";
-    case FailureReason::kSourceMissing:
-      return head + "源文件已不存在（被移走或删除）";
-    case FailureReason::kSourceChanged:
-      return head + "源文件在分割过程中被改动";
-    case FailureReason::kFolderMissing:
-      return head + "输出文件夹已不存在";
-    case FailureReason::kToolKilled:
-      return head + "分割工具意外终止（信号 " + std::to_string(f.signal) + "）";
-    case FailureReason::kOther:
+      why = Say(IDS_FAIL_TOOL_MISSING);
       break;
+    case FailureReason::kAlreadyExists:
+      why = Say(IDS_FAIL_EXISTS);
+      break;
+    case FailureReason::kDiskFull:
+      why = Say(IDS_FAIL_NO_SPACE);
+      break;
+    case FailureReason::kPermissionDenied:
+      why = Say(IDS_FAIL_NO_PERMISSION);
+      break;
+    case FailureReason::kUnreadableSource:
+      why = Say(IDS_FAIL_UNREADABLE);
+      break;
+    case FailureReason::kSourceMissing:
+      why = Say(IDS_FAIL_SOURCE_GONE);
+      break;
+    case FailureReason::kSourceChanged:
+      why = Say(IDS_FAIL_SOURCE_CHANGED);
+      break;
+    case FailureReason::kFolderMissing:
+      why = Say(IDS_FAIL_FOLDER_GONE);
+      break;
+    case FailureReason::kToolKilled:
+      why = Say(IDS_FAIL_KILLED, {N(f.signal)});
+      break;
+    case FailureReason::kOther: {
+      // The tool's own sentence, when it gave one, is the best we have; it
+      // is shown, never read.
+      std::string detail = f.toolLine;
+      const std::string prefix = "ZantrelCore: ";
+      if (detail.rfind(prefix, 0) == 0) detail.erase(0, prefix.size());
+      if (!detail.empty()) why = Say(IDS_FAIL_OTHER, {detail});
+      else if (f.exitCode > 0) why = Say(IDS_FAIL_EXIT_CODE, {N(f.exitCode)});
+      else why = Say(IDS_FAIL_NO_OUTPUT);
+      break;
+    }
   }
-  // The tool's own sentence, when it gave one, is the best we have; it is
-  // shown, never read.
-  std::string detail = f.toolLine;
-  const std::string prefix = "ZantrelCore: ";
-  if (detail.rfind(prefix, 0) == 0) detail.erase(0, prefix.size());
-  if (detail.empty()) {
-    if (f.exitCode > 0) return head + "分割工具出错（退出码 " + std::to_string(f.exitCode) + "）";
-    return head + "没有生成输出文件";
-  }
-  return head + "分割出错（" + detail + "）";
+  return Say(IDS_PIECE_FAILED, {N(f.segment), why});
 }
 
-std::string PlayingPosition() { return " 播放位置"; }
+std::string PlayingPosition(const std::string& previewName) { return Say(IDS_SLIDER_NAME, {previewName}); }
+
+std::string Ready() {
+  // The status line's first words are its template text, so its key
+  // (IDD_102_1022) gives them in every language.
+  std::string text;
+  if (LookUpLanguageText("CDialog", DialogKey(res::IDD_SPLITTER_DIALOG, kStatusId), text)) return text;
+  for (const dlg::ControlTemplate& c : res::MainDialog().controls)
+    if (c.id == kStatusId) return zantrel::FromUtf8(c.text);
+  return std::string();
+}
 
 }  // namespace words

@@ -41,6 +41,8 @@ bool CSplitterApp::InitInstance() {
 
   {
     auto dlg = std::make_unique<CSplitterDlg>(skin.number, nullptr);
+    // Qt's own texts switch with the window's.
+    dlg->SetLanguageFollower([this](const std::string& language) { m_qtTranslations.Follow(language); });
     // A file from the command line is taken once the modal loop runs, as a
     // browse would be: the dialog is up, so its message boxes have an owner.
     if (const std::optional<std::string> source = zantrel::SourceFromArguments(m_args)) {

@@ -183,9 +183,10 @@ TEST_F(LanguageUi, StartInEnglishThenSwitchKeepsInputsLiveLabelsAndMissingKeys) 
   win::SetDlgItemText(&d, 1010, "7");
   win::SetDlgItemText(&d, 1012, "45");
   win::SetDlgItemText(&d, 1014, "/out/");
-  win::SetDlgItemText(&d, 1003, "0:01:23");
-  win::SetDlgItemText(&d, 1006, "0:00:41");
-  win::SetDlgItemText(&d, 1022, "分割完成");
+  // The live labels' state: a duration, a slider position, no job yet.
+  d.Model().SetDuration(83);
+  win::EnableWindow(d.slider(), true);
+  d.slider()->setValue(50);
   d.OnCommand(2001);
   EXPECT_EQ(GetCurrentLanguage(), "Partial");
   EXPECT_NE(ReadAll(dir_ / "lang_set.ini").find("Language=Partial"), std::string::npos);
@@ -195,9 +196,11 @@ TEST_F(LanguageUi, StartInEnglishThenSwitchKeepsInputsLiveLabelsAndMissingKeys) 
   EXPECT_EQ(Txt(&d, 1010), "7");
   EXPECT_EQ(Txt(&d, 1012), "45");
   EXPECT_EQ(Txt(&d, 1014), "/out/");
+  // The live labels show their state, not a translation's value for their
+  // keys; the status line's state (ready) is said in the new language.
   EXPECT_EQ(Txt(&d, 1003), "0:01:23");
   EXPECT_EQ(Txt(&d, 1006), "0:00:41");
-  EXPECT_EQ(Txt(&d, 1022), "分割完成");
+  EXPECT_EQ(Txt(&d, 1022), "x");
   EXPECT_EQ(Txt(&d, 1002), "slider text");  // kept, shown nowhere
   EXPECT_EQ(MenuText(0, zantrel::MF_BYPOSITION), "F&ile");
   EXPECT_EQ(MenuText(2001), "Partial (current)");
