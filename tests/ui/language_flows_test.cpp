@@ -13,10 +13,12 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <filesystem>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 
 #include "i18n/language.h"
+#include "platform/cmdline.h"
 #include "platform/codepage.h"
 #include "platform/qt/win_helpers.h"
 #include "tests/common/ffmpeg_util.h"
@@ -190,3 +192,26 @@ TEST_P(LanguageFlows, ALanguageSwitchMidJobSaysTheLiveLabelsAgain) {
 
 INSTANTIATE_TEST_SUITE_P(Shipped, LanguageFlows, ::testing::Values("English", "Chinese_Traditional"),
                          [](const auto& info) { return info.param; });
+
+// A picture, not a check: the main window in the language under test with
+// an AVI chosen (the card over the preview) and a failed job's status. Run
+// with ZANTREL_SHOTS=<folder> ui_tests --gtest_also_run_disabled_tests
+// --gtest_filter='*LanguageFlows.DISABLED_*'
+TEST_P(LanguageFlows, DISABLED_MainWindowShot) {
+  const char* env = std::getenv("ZANTREL_SHOTS");
+  const std::string avi = dir_.File("clip.avi");
+  ASSERT_TRUE(zantrel_test::RunFfmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=5 -c:v mpeg4 " +
+                                      zantrel::QuoteArgument(avi)));
+  TestDlg d;
+  d.show();
+  d.files = {avi};
+  d.OnCommand(1001);
+  ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.IsTimerRunning(kTimerProbe); }, 20000));
+  TempDir emptyProgramDir;
+  d.toolDir = emptyProgramDir.path() + "/";
+  win::SetDlgItemText(&d, 1014, dir_.File("out/"));
+  d.OnCommand(1016);
+  ASSERT_TRUE(TestDlg::PumpUntil([&] { return !d.reports.empty(); }, 30000));
+  TestDlg::PumpUntil([] { return false; }, 500);
+  d.grab().save(QString::fromStdString(std::string(env ? env : "/tmp") + "/main-" + GetParam() + ".png"));
+}
