@@ -10,6 +10,8 @@
 #include "platform/qt/shell.h"
 #include "platform/qt/win_helpers.h"
 #include "res/dialogs.h"
+#include "ui/fit_texts.h"
+#include "ui/messages.h"
 
 CSplitDoneDlg::CSplitDoneDlg(std::string sourceName, std::string outputDir, QWidget* parent)
     : CDialogBase(res::SplitDoneDialog(), parent),
@@ -18,7 +20,8 @@ CSplitDoneDlg::CSplitDoneDlg(std::string sourceName, std::string outputDir, QWid
 
 bool CSplitDoneDlg::OnInitDialog() {
   TranslateDialog(this, res::IDD_SPLIT_DONE);
-  win::SetDlgItemText(this, 1035, m_strSourceName);
+  win::SetWindowText(this, zantrel::Say(msg::IDS_DONE_CAPTION));
+  win::SetDlgItemText(this, 1035, zantrel::Say(msg::IDS_DONE_SOURCE, {m_strSourceName}));
   if (auto* result = qobject_cast<QLabel*>(GetDlgItem(1036))) {
     // A long folder wraps anywhere rather than running off the dialog.
     result->setWordWrap(true);
@@ -28,6 +31,7 @@ bool CSplitDoneDlg::OnInitDialog() {
     result->setText(text);
     result->setToolTip(QString::fromStdString(zantrel::ToUtf8(m_strOutputDir)));
   }
+  GrowToFitTexts(this);
   return true;
 }
 

@@ -3,7 +3,8 @@
 // wrote where, and offers to open the output folder or to start afresh; both
 // end the program, unless the folder cannot be opened (then that is told and
 // the program goes on). Escape and the close box return to the main dialog.
-// UI thread.
+// Its caption and texts are in the current language, and it grows to fit
+// them. UI thread.
 #include <functional>
 #include <string>
 

@@ -28,6 +28,7 @@
 #include "skin/skin_settings.h"
 #include "ui/about_dlg.h"
 #include "ui/failure_report_dlg.h"
+#include "ui/no_preview_card.h"
 #include "ui/desktop_input.h"
 #include "ui/split_done_dlg.h"
 #include "ui/split_point_bar.h"
@@ -196,6 +197,8 @@ bool CSplitterDlg::OnInitDialog() {
   std::string err;
   m_copyData->Listen(&err);  // without it, the jobs still run, only silently
 
+  if (QWidget* preview = m_flash.GetWidget()) m_noPreview = new CNoPreviewCard(preview);
+
   // The preview has no controls of its own: a click plays or pauses it.
   if (QWidget* preview = m_flash.GetWidget()) preview->installEventFilter(this);
   // Keyboard, drops, accessible names and tool tips.
@@ -215,9 +218,27 @@ void CSplitterDlg::UpdateData(bool saveAndValidate) {
 
 void CSplitterDlg::DoDataExchange() { win::SetWindowText(m_posLabel, m_strPosText); }
 
-void CSplitterDlg::SetStatus(const std::string& text) {
-  win::SetWindowText(m_status, text);
+void CSplitterDlg::SetStatus(LiveWords say) {
+  m_statusWords = std::move(say);
+  win::SetWindowText(m_status, m_statusWords ? m_statusWords() : words::Ready());
   m_status->update();
+}
+
+void CSplitterDlg::SetBarWords(LiveWords say) {
+  m_barWords = std::move(say);
+  m_progress->setFormat(QString::fromStdString(zantrel::ToUtf8(m_barWords ? m_barWords() : std::string())));
+}
+
+void CSplitterDlg::ShowNoPreviewCard(bool shown) {
+  if (m_noPreview) m_noPreview->setVisible(shown);
+}
+
+void CSplitterDlg::ShowLiveLabels() {
+  SetStatus(m_statusWords);
+  if (m_barWords) SetBarWords(m_barWords);
+  UpdateData(false);
+  win::SetDlgItemText(this, 1003, zantrel::FormatTime(m_model.Source().durationSeconds));
+  if (m_noPreview) m_noPreview->Retranslate();
 }
 
 void CSplitterDlg::ShowMessageBox(const std::string& text, const std::string& caption) {
@@ -313,9 +334,12 @@ void CSplitterDlg::OnLanguage(int id) {
   // (none in the list, or the bar not there) chooses nothing.
   if (!g_pMenuWnd || !g_pMenuWnd->HasLanguage(id)) return;
   SetLanguage(ProgramDir(), g_pMenuWnd->GetLanguageName(id));
+  if (m_languageFollower) m_languageFollower(GetCurrentLanguage());
   // The labels showing the duration, the slider position and the job's
-  // state hold live values, which a translation would overwrite.
+  // state hold live values, which a translation would overwrite: they say
+  // their state again in the new language instead.
   TranslateDialog(this, res::IDD_SPLITTER_DIALOG, {1003, 1006, 1022});
+  ShowLiveLabels();
   ApplyDesktopTexts();  // names and tool tips in the new language
   g_pMenuWnd->RefreshMenuTexts();
 }

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,7 @@ class QLabel;
 class QListWidget;
 class QProgressBar;
 class MpvPlayerWidget;
+class CNoPreviewCard;
 
 inline constexpr int kTimerDuration = 1;  // duration from the player
 inline constexpr int kTimerProbe = 2;     // placeholder video and probe
@@ -74,6 +76,11 @@ class CSplitterDlg : public CDialogBase {
   // written); the dialog's destruction and a restart call it.
   void SaveSkinChoice();
   void OnLanguage(int id);
+  // Called with the new language name after each switch, before anything
+  // is translated (the start-up code has Qt's own texts follow it).
+  void SetLanguageFollower(std::function<void(const std::string&)> follow) {
+    m_languageFollower = std::move(follow);
+  }
   void OnAutoSelectLanguage();
   // A recent file chosen in the File menu: opened as a browse returning it,
   // or, when it is gone, taken off the list with a message.
@@ -197,7 +204,18 @@ class CSplitterDlg : public CDialogBase {
   void LoadOptions();
   void ShowRecentFiles();
 
-  void SetStatus(const std::string& text);
+  // A live label's words: made again from the state they captured whenever
+  // the language changes, so the label keeps its state in the new language.
+  using LiveWords = std::function<std::string()>;
+  // Status line 1022; none given yet: words::Ready.
+  void SetStatus(LiveWords say);
+  // The counts on the bar after a job.
+  void SetBarWords(LiveWords say);
+  // Status, bar counts, position and duration labels from their state, in
+  // the current language.
+  void ShowLiveLabels();
+  // The placeholder card's words over the preview, while the card plays.
+  void ShowNoPreviewCard(bool shown);
   // DoDataExchange towards the window: label 1006 shows m_strPosText.
   void UpdateData(bool saveAndValidate);
   void DoDataExchange();
@@ -227,4 +245,8 @@ class CSplitterDlg : public CDialogBase {
   QPointer<QMessageBox> m_openQuestion;
   std::string m_optionsPath;       // "" when nothing is kept
   zantrel::UserOptions m_options;  // as read, then the recent list as it grows
+  LiveWords m_statusWords;   // what 1022 says now (none: ready)
+  LiveWords m_barWords;      // the bar's counts (none before a job's end)
+  std::function<void(const std::string&)> m_languageFollower;
+  CNoPreviewCard* m_noPreview = nullptr;  // the placeholder card's words
 };

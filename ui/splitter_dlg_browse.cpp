@@ -56,6 +56,7 @@ void CSplitterDlg::SetSource(const std::string& path) {
   win::SetDlgItemText(this, 1000, path);
   if (m_model.Source().previewable) {
     m_bPreviewLive = 1;
+    ShowNoPreviewCard(false);
     m_pPlayer->LoadAndPlayVideo(path);
     m_pPlayer->PauseVideo();
     SetTimer(kTimerDuration, 500);
@@ -68,7 +69,8 @@ void CSplitterDlg::SetSource(const std::string& path) {
   if (!JobRunning()) {
     win::ProgressSetPos(m_progress, 0);
     m_progress->setTextVisible(false);
-    SetStatus(words::Ready());
+    SetStatus(LiveWords());
+    SetBarWords(LiveWords());
   }
 }
 
@@ -88,6 +90,7 @@ void CSplitterDlg::OnTimer(int id) {
   if (id == kTimerProbe) {
     m_pPlayer->LoadAndPlayVideo(zantrel::GetModuleDir() + "default.flv");
     m_bPreviewLive = 0;
+    ShowNoPreviewCard(true);
   }
   const zantrel::ProbeResult probe = ProbeSource(m_model.Source().path);
   if (probe.verdict != zantrel::SourceVerdict::kVideo && m_bPreviewLive == 1) {
@@ -95,6 +98,7 @@ void CSplitterDlg::OnTimer(int id) {
     // picture.
     m_pPlayer->LoadAndPlayVideo(zantrel::GetModuleDir() + "default.flv");
     m_bPreviewLive = 0;
+    ShowNoPreviewCard(true);
   }
   m_model.SetProbeResult(probe);
 }

@@ -64,7 +64,7 @@ void CSplitterDlg::ApplyDesktopTexts() {
   const std::string preview = LabelName(this, 1031);
   SetAccessibleName(m_flash.GetWidget(), preview);
   // The slider has no label of its own; its value is the playing position.
-  SetAccessibleName(GetDlgItem(1002), preview + words::PlayingPosition());
+  SetAccessibleName(GetDlgItem(1002), words::PlayingPosition(preview));
 
   TranslateToolTips(this, res::IDD_SPLITTER_DIALOG);
 }

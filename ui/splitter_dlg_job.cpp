@@ -46,7 +46,7 @@ void CSplitterDlg::OnStart() {
   // Each job's progress starts from nothing.
   win::ProgressSetPos(m_progress, 0);
   m_progress->setTextVisible(false);
-  SetStatus(words::Progress(0));
+  SetStatus([] { return words::Progress(0); });
   m_model.StartJob(check, ToolDir(), std::move(env), post);
 }
 
@@ -80,7 +80,7 @@ void CSplitterDlg::OnStop() {
   // The end follows from the worker; until then nothing more to press.
   win::EnableWindow(GetDlgItem(1017), false);
   win::EnableWindow(GetDlgItem(1018), false);
-  SetStatus(words::Stopping());
+  SetStatus(&words::Stopping);
 }
 
 void CSplitterDlg::OnCancel() {

@@ -17,17 +17,20 @@ void CSplitterDlg::OnProgress(int overall) {
   win::ProgressSetPos(m_progress, overall);
   // A paused or stopping job keeps saying so.
   if (m_model.Paused() || m_model.StopRequested()) return;
-  SetStatus(words::Progress(overall));
+  SetStatus([overall] { return words::Progress(overall); });
 }
 
 void CSplitterDlg::OnPause() {
   if (!JobRunning()) return;
   // A second press resumes; the button keeps its text.
   if (m_model.Paused()) {
-    if (m_model.Resume()) SetStatus(words::Progress(m_model.Progress()));
+    if (m_model.Resume()) {
+      const int overall = m_model.Progress();
+      SetStatus([overall] { return words::Progress(overall); });
+    }
     return;
   }
-  if (m_model.Pause()) SetStatus(words::Paused());
+  if (m_model.Pause()) SetStatus(&words::Paused);
 }
 
 void CSplitterDlg::OnJobEnded(const zantrel::JobEnd& end) {
@@ -47,17 +50,17 @@ void CSplitterDlg::ReportJobEnd(const zantrel::JobEnd& end) {
   const zantrel::JobSummary& s = end.summary;
   // The counts go on the bar, which is wide enough for them; the status
   // label keeps its few words.
-  m_progress->setFormat(QString::fromStdString(words::JobCounts(s)));
+  SetBarWords([s] { return words::JobCounts(s); });
 
   if (end.kind == zantrel::JobEndKind::kStopped) {
     m_progress->setTextVisible(true);
-    SetStatus(words::Stopped());
+    SetStatus(&words::Stopped);
     return;
   }
   if (end.kind == zantrel::JobEndKind::kFailed) {
     // Never "done" when a piece is missing; the pieces that were written stay.
     m_progress->setTextVisible(true);
-    SetStatus(words::Failed());
+    SetStatus(&words::Failed);
     std::vector<std::string> lines;
     for (const zantrel::PieceFailure& f : end.failures) lines.push_back(words::PieceFailure(f));
     ShowFailureReport(words::FailureSummary(s), lines);
@@ -66,6 +69,6 @@ void CSplitterDlg::ReportJobEnd(const zantrel::JobEnd& end) {
   // Every piece with something in it is written: empty pieces lose nothing.
   if (s.empty > 0) m_progress->setTextVisible(true);
   win::ProgressSetPos(m_progress, 100);
-  SetStatus(words::Done());
+  SetStatus(&words::Done);
   if (end.offerCompletion) RunSplitDoneDialog(words::DoneResult(end));
 }

@@ -3,14 +3,21 @@
 #include <cerrno>
 #include <cstring>
 
+#include "i18n/language.h"
 #include "platform/codepage.h"
 #include "platform/path.h"
+#include "res/dialogs.h"
+#include "ui/messages.h"
 
 namespace words {
+
+using zantrel::Say;
+using namespace msg;
 
 namespace {
 // The output names listed in the replace question; the rest are counted.
 constexpr std::size_t kNamesShown = 5;
+constexpr int kStatusId = 1022;
 
 std::string BaseName(const std::string& path) {
   const std::size_t sep = zantrel::MbsRChr(path, zantrel::kPathSep);
@@ -18,23 +25,21 @@ std::string BaseName(const std::string& path) {
 }
 
 std::string Shown(const std::string& folder) { return folder.empty() ? std::string(".") : folder; }
+std::string N(long long n) { return std::to_string(n); }
 
 // A failed piece's line without what became of its old file.
 std::string PieceFailureReason(const zantrel::PieceFailure& f);
 }  // namespace
 
-std::string MessageCaption() { return "Tesmor提示"; }
+std::string MessageCaption() { return Say(IDS_MSG_CAPTION); }
 std::string SourceFilter() {
   // The chooser matches patterns in any letter case.
-  return "网络视频文件(*.flv;*.mp4;*.3gp;*.avi)|*.flv;*.mp4;*.3gp;*.avi|" + AllVideosFilterName() +
-         "(*.flv;*.mp4;*.3gp;*.avi;*.mov)|*.flv;*.mp4;*.3gp;*.avi;*.mov|" + AllFilesFilterName() +
-         "(*)|*|";
+  return Say(IDS_VIDEO_FILES) + "(*.flv;*.mp4;*.3gp;*.avi)|*.flv;*.mp4;*.3gp;*.avi|" + AllVideosFilterName() +
+         "(*.flv;*.mp4;*.3gp;*.avi;*.mov)|*.flv;*.mp4;*.3gp;*.avi;*.mov|" + AllFilesFilterName() + "(*)|*|";
 }
-std::string AllVideosFilterName() { return "所有支持的视频"; }
-std::string AllFilesFilterName() { return "所有文件"; }
-std::string RecentFileMissing(const std::string& path) {
-  return "文件不存在，已从最近打开的文件中移除：\n" + path;
-}
+std::string AllVideosFilterName() { return Say(IDS_ALL_VIDEOS); }
+std::string AllFilesFilterName() { return Say(IDS_ALL_FILES); }
+std::string RecentFileMissing(const std::string& path) { return Say(IDS_RECENT_MISSING, {path}); }
 
 std::string StartRefusal(const zantrel::StartCheck& c) {
   using zantrel::StartProblem;
@@ -43,7 +48,7 @@ std::string StartRefusal(const zantrel::StartCheck& c) {
     case StartProblem::kJobRunning:
       return std::string();
     case StartProblem::kNoSource:
-      return "请选择要分割的文件！";
+      return Say(IDS_NO_SOURCE);
     case StartProblem::kSourceMissing:
       return SourceProblem(c.sourcePath, zantrel::SourceVerdict::kMissing);
     case StartProblem::kSourceUnreadable:
@@ -51,11 +56,11 @@ std::string StartRefusal(const zantrel::StartCheck& c) {
     case StartProblem::kSourceNotUsable:
       return SourceProblem(c.sourcePath, c.verdict);
     case StartProblem::kDurationUnknown:
-      return "无法得知源文件的时长，请通过“浏览”重新添加文件，等时长显示后再开始分割！";
+      return Say(IDS_NO_DURATION);
     case StartProblem::kPlanInvalid:
       return PlanError(c.plan);
     case StartProblem::kNoOutputFolder:
-      return "请选择文件的保存位置！";
+      return Say(IDS_NO_OUTPUT);
     case StartProblem::kFolderUnusable:
       return FolderUnusable(c.folderCheck, c.folder);
   }
@@ -67,12 +72,11 @@ std::string PlanError(const zantrel::SplitPlan& plan) {
     case zantrel::PlanError::kNone:
       return std::string();
     case zantrel::PlanError::kTooManyParts:
-      return "分割段数（" + std::to_string(plan.parts) + "）超过了视频的秒数（" + std::to_string(plan.seconds) +
-             "），每段至少要有一秒，请减少段数！";
+      return Say(IDS_TOO_MANY_PARTS, {N(plan.parts), N(plan.seconds)});
     case zantrel::PlanError::kNoSecondsPerPart:
-      return "每段秒数必须大于0，请重新输入！";
+      return Say(IDS_SECONDS_ZERO);
     case zantrel::PlanError::kUnknownMode:
-      return "未知的分割方式！";
+      return Say(IDS_UNKNOWN_MODE);
   }
   return std::string();
 }
@@ -85,63 +89,63 @@ std::string FolderUnusable(const zantrel::FolderCheck& check, const std::string&
   while (at.size() > 1 && at.back() == zantrel::kPathSep) at.pop_back();
   std::string self = Shown(folder);
   while (self.size() > 1 && self.back() == zantrel::kPathSep) self.pop_back();
-  const std::string where = at.empty() || at == self ? std::string() : "：" + check.at;
-  const std::string tail = "）：\n" + Shown(folder) + "\n请选择其他保存位置！";
+  const bool elsewhere = !at.empty() && at != self;
+  const auto placed = [&](const std::string& why) { return elsewhere ? Say(IDS_PATH_REASON, {why, check.at}) : why; };
   switch (check.problem) {
     case FolderProblem::kNone:
       return std::string();
     case FolderProblem::kMissing:
-      return "无法使用输出文件夹（文件夹不存在" + where + tail;
+      return Say(IDS_FOLDER_UNUSABLE, {placed(Say(IDS_WHY_NO_FOLDER)), Shown(folder)});
     case FolderProblem::kCannotCreate: {
       std::string why;
       switch (check.errnoValue) {
         case EACCES:
         case EPERM:
-          why = "没有权限";
+          why = Say(IDS_WHY_NO_RIGHTS);
           break;
         case EROFS:
-          why = "磁盘是只读的";
+          why = Say(IDS_WHY_READ_ONLY);
           break;
         case ENOSPC:
         case EDQUOT:
-          why = "磁盘空间不足";
+          why = Say(IDS_WHY_NO_SPACE);
           break;
         case ENOENT:
-          why = "上级文件夹不能存放文件";
+          why = Say(IDS_WHY_PARENT_TAKES_NO_FILES);
           break;
         case ENAMETOOLONG:
-          why = "路径太长";
+          why = Say(IDS_WHY_PATH_TOO_LONG);
           break;
         default:
           why = std::strerror(check.errnoValue);
       }
-      return "无法创建输出文件夹（" + why + where + tail;
+      return Say(IDS_FOLDER_CANNOT_CREATE, {placed(why), Shown(folder)});
     }
     case FolderProblem::kNotFolder:
-      return "无法使用输出文件夹（不是文件夹" + where + tail;
+      return Say(IDS_FOLDER_UNUSABLE, {placed(Say(IDS_WHY_NOT_FOLDER)), Shown(folder)});
     case FolderProblem::kNoPermission:
-      return "无法写入输出文件夹（没有写入权限" + where + tail;
+      return Say(IDS_FOLDER_NOT_WRITABLE, {placed(Say(IDS_WHY_NO_PERMISSION)), Shown(folder)});
     case FolderProblem::kReadOnly:
-      return "无法写入输出文件夹（磁盘是只读的" + tail;
+      return Say(IDS_FOLDER_NOT_WRITABLE, {Say(IDS_WHY_READ_ONLY), Shown(folder)});
     case FolderProblem::kNoSpace:
-      return "无法写入输出文件夹（磁盘空间不足" + tail;
+      return Say(IDS_FOLDER_NOT_WRITABLE, {Say(IDS_WHY_NO_SPACE), Shown(folder)});
     case FolderProblem::kTakesNoFiles:
-      return "无法写入输出文件夹（此文件夹不能存放文件" + tail;
+      return Say(IDS_FOLDER_NOT_WRITABLE, {Say(IDS_WHY_TAKES_NO_FILES), Shown(folder)});
     case FolderProblem::kOther:
       break;
   }
-  return "无法写入输出文件夹（" + std::string(std::strerror(check.errnoValue)) + where + tail;
+  return Say(IDS_FOLDER_NOT_WRITABLE, {placed(std::strerror(check.errnoValue)), Shown(folder)});
 }
 
 std::string ReplaceQuestion(const std::vector<std::string>& existing) {
   std::string names;
   for (std::size_t i = 0; i < existing.size() && i < kNamesShown; ++i) names += "\n" + BaseName(existing[i]);
-  if (existing.size() > kNamesShown) names += "\n……（共 " + std::to_string(existing.size()) + " 个）";
-  return "输出文件夹中已有同名的文件：" + names + "\n\n是否替换这些文件？";
+  if (existing.size() > kNamesShown) names += Say(IDS_REPLACE_MORE, {N(static_cast<long long>(existing.size()))});
+  return Say(IDS_REPLACE_QUESTION, {names});
 }
 
+std::string CloseDuringJobQuestion() { return Say(IDS_STOP_QUESTION); }
 
-std::string CloseDuringJobQuestion() { return "正在分割视频。确定要停止分割并退出吗？\n已完成的片段会保留。"; }
 std::string SourceProblem(const std::string& path, zantrel::SourceVerdict verdict) {
   using zantrel::SourceVerdict;
   std::string why;
@@ -149,63 +153,60 @@ std::string SourceProblem(const std::string& path, zantrel::SourceVerdict verdic
     case SourceVerdict::kVideo:
       return std::string();
     case SourceVerdict::kMissing:
-      why = "文件不存在";
+      why = Say(IDS_SRC_MISSING);
       break;
     case SourceVerdict::kUnreadable:
-      why = "无法读取文件";
+      why = Say(IDS_SRC_UNREADABLE);
       break;
     case SourceVerdict::kNotVideo:
-      why = "不是视频文件";
+      why = Say(IDS_SRC_NOT_VIDEO);
       break;
     case SourceVerdict::kNoPictureNoSound:
-      why = "文件中没有画面和声音";
+      why = Say(IDS_SRC_NO_STREAMS);
       break;
     case SourceVerdict::kNoDuration:
-      why = "无法得知视频的时长";
+      why = Say(IDS_SRC_NO_DURATION);
       break;
     case SourceVerdict::kToolMissing:
-      why = "找不到分割工具 ZantrelCore，或无法启动它";
+      why = Say(IDS_FAIL_TOOL_MISSING);
       break;
   }
-  return "文件读取失败（" + why + "）：\n" + path + "\n请重新添加文件!";
+  return Say(IDS_SOURCE_PROBLEM, {why, path});
 }
 
-std::string NoBrowser(const std::string& page) { return "无法打开主页：没有可用的浏览器。\n主页文件位于：\n" + page; }
-std::string NoFileManager(const std::string& folder) {
-  return "无法打开输出文件夹：没有可用的文件管理器。\n分割好的视频位于：\n" + folder;
-}
+std::string NoBrowser(const std::string& page) { return Say(IDS_HOME_FAILED, {page}); }
+std::string NoFileManager(const std::string& folder) { return Say(IDS_NO_FILE_MANAGER, {folder}); }
 
-std::string Ready() { return "准备就绪"; }
-std::string Progress(int percent) { return "完成 " + std::to_string(percent) + "%"; }
-std::string Paused() { return "暂停分割"; }
-std::string Stopping() { return "正在停止"; }
-std::string Stopped() { return "已停止"; }
-std::string Failed() { return "分割失败"; }
-std::string Done() { return "分割完成"; }
+std::string Progress(int percent) { return Say(IDS_STATUS_PROGRESS, {N(percent)}); }
+std::string Paused() { return Say(IDS_STATUS_PAUSED); }
+std::string Stopping() { return Say(IDS_STATUS_STOPPING); }
+std::string Stopped() { return Say(IDS_STATUS_STOPPED); }
+std::string Failed() { return Say(IDS_STATUS_FAILED); }
+std::string Done() { return Say(IDS_STATUS_DONE); }
 
 std::string JobCounts(const zantrel::JobSummary& s) {
-  return "已写入 " + std::to_string(s.written) + "/" + std::to_string(s.pieces) + " 段" +
-         (s.empty > 0 ? "，" + std::to_string(s.empty) + " 段为空" : std::string());
+  return Say(IDS_STATUS_WRITTEN, {N(s.written), N(s.pieces)}) +
+         (s.empty > 0 ? Say(IDS_STATUS_EMPTY, {N(s.empty)}) : std::string());
 }
 
 std::string FailureSummary(const zantrel::JobSummary& s) {
-  return "共 " + std::to_string(s.pieces) + " 段，其中 " + std::to_string(s.failed) + " 段分割失败；已写入的 " +
-         std::to_string(s.written) + " 段已保留。" +
-         (s.oldKept > 0 ? "有 " + std::to_string(s.oldKept) + " 段仍是之前的文件，没有被替换。" : std::string());
+  return Say(IDS_FAILURE_SUMMARY, {N(s.pieces), N(s.failed), N(s.written)}) +
+         (s.oldKept > 0 ? Say(IDS_FAILURE_OLD_KEPT, {N(s.oldKept)}) : std::string());
 }
 
 std::string PieceFailure(const zantrel::PieceFailure& f) {
   const std::string line = PieceFailureReason(f);
   if (line.empty() || f.file != zantrel::PieceFile::kOld) return line;
-  return line + "；之前的文件仍保留，未被替换";
+  return line + Say(IDS_PIECE_OLD_KEPT);
 }
 
 std::string DoneResult(const zantrel::JobEnd& end) {
-  std::string text = "已写入 " + std::to_string(end.summary.written) + " 段，保存在：\n" + Shown(end.folder);
+  std::string text = Say(IDS_DONE_RESULT, {N(end.summary.written), Shown(end.folder)});
   if (!end.emptySegments.empty()) {
     std::string which;
-    for (const int k : end.emptySegments) which += (which.empty() ? "第" : "、第") + std::to_string(k) + "段";
-    text += "\n" + which + "长度为 0，没有生成文件";
+    for (const int k : end.emptySegments)
+      which += (which.empty() ? std::string() : Say(IDS_LIST_SEPARATOR)) + Say(IDS_SEGMENT_NAME, {N(k)});
+    text += "\n" + Say(IDS_DONE_EMPTY, {which});
   }
   return text;
 }
@@ -213,44 +214,63 @@ std::string DoneResult(const zantrel::JobEnd& end) {
 namespace {
 std::string PieceFailureReason(const zantrel::PieceFailure& f) {
   using zantrel::FailureReason;
-  const std::string head = "第" + std::to_string(f.segment) + "段：";
+  std::string why;
   switch (f.reason) {
     case FailureReason::kNone:
       return std::string();
     case FailureReason::kToolMissing:
-      return head + "找不到分割工具 ZantrelCore，或无法启动它";
-    case FailureReason::kAlreadyExists:
-      return head + "同名文件已存在";
-    case FailureReason::kDiskFull:
-      return head + "磁盘空间不足";
-    case FailureReason::kPermissionDenied:
-      return head + "没有写入输出文件夹的权限";
-    case FailureReason::kUnreadableSource:
-      return head + "无法读取源文件";
-    case FailureReason::kSourceMissing:
-      return head + "源文件已不存在（被移走或删除）";
-    case FailureReason::kSourceChanged:
-      return head + "源文件在分割过程中被改动";
-    case FailureReason::kFolderMissing:
-      return head + "输出文件夹已不存在";
-    case FailureReason::kToolKilled:
-      return head + "分割工具意外终止（信号 " + std::to_string(f.signal) + "）";
-    case FailureReason::kOther:
+      why = Say(IDS_FAIL_TOOL_MISSING);
       break;
+    case FailureReason::kAlreadyExists:
+      why = Say(IDS_FAIL_EXISTS);
+      break;
+    case FailureReason::kDiskFull:
+      why = Say(IDS_FAIL_NO_SPACE);
+      break;
+    case FailureReason::kPermissionDenied:
+      why = Say(IDS_FAIL_NO_PERMISSION);
+      break;
+    case FailureReason::kUnreadableSource:
+      why = Say(IDS_FAIL_UNREADABLE);
+      break;
+    case FailureReason::kSourceMissing:
+      why = Say(IDS_FAIL_SOURCE_GONE);
+      break;
+    case FailureReason::kSourceChanged:
+      why = Say(IDS_FAIL_SOURCE_CHANGED);
+      break;
+    case FailureReason::kFolderMissing:
+      why = Say(IDS_FAIL_FOLDER_GONE);
+      break;
+    case FailureReason::kToolKilled:
+      why = Say(IDS_FAIL_KILLED, {N(f.signal)});
+      break;
+    case FailureReason::kOther: {
+      // The tool's own sentence, when it gave one, is the best we have; it
+      // is shown, never read.
+      std::string detail = f.toolLine;
+      const std::string prefix = "ZantrelCore: ";
+      if (detail.rfind(prefix, 0) == 0) detail.erase(0, prefix.size());
+      if (!detail.empty()) why = Say(IDS_FAIL_OTHER, {detail});
+      else if (f.exitCode > 0) why = Say(IDS_FAIL_EXIT_CODE, {N(f.exitCode)});
+      else why = Say(IDS_FAIL_NO_OUTPUT);
+      break;
+    }
   }
-  // The tool's own sentence, when it gave one, is the best we have; it is
-  // shown, never read.
-  std::string detail = f.toolLine;
-  const std::string prefix = "ZantrelCore: ";
-  if (detail.rfind(prefix, 0) == 0) detail.erase(0, prefix.size());
-  if (detail.empty()) {
-    if (f.exitCode > 0) return head + "分割工具出错（退出码 " + std::to_string(f.exitCode) + "）";
-    return head + "没有生成输出文件";
-  }
-  return head + "分割出错（" + detail + "）";
+  return Say(IDS_PIECE_FAILED, {N(f.segment), why});
 }
 }  // namespace
 
-std::string PlayingPosition() { return " 播放位置"; }
+std::string PlayingPosition(const std::string& previewName) { return Say(IDS_SLIDER_NAME, {previewName}); }
+
+std::string Ready() {
+  // The status line's first words are its template text, so its key
+  // (IDD_102_1022) gives them in every language.
+  std::string text;
+  if (LookUpLanguageText("CDialog", DialogKey(res::IDD_SPLITTER_DIALOG, kStatusId), text)) return text;
+  for (const dlg::ControlTemplate& c : res::MainDialog().controls)
+    if (c.id == kStatusId) return zantrel::FromUtf8(c.text);
+  return std::string();
+}
 
 }  // namespace words

@@ -1,7 +1,11 @@
 #pragma once
 // Every sentence the main window says, in one table: the model and the
-// engine hand up kinds and numbers, and these functions choose the words.
+// engine hand up kinds and numbers, and these functions choose the words in
+// the current language (section [CString] of its file, ui/messages.h; the
+// built-in Chinese where the file has none). Read afresh on every call, so
+// a sentence made after a language switch is in the new language.
 // Texts are in the program's code page, as the rest of the window's texts.
+// UI thread.
 #include <string>
 #include <vector>
 
@@ -36,13 +40,15 @@ std::string NoBrowser(const std::string& page);
 std::string NoFileManager(const std::string& folder);
 
 // The status label and the bar.
-std::string Ready();
 std::string Progress(int percent);
 std::string Paused();
 std::string Stopping();
 std::string Stopped();
 std::string Failed();
 std::string Done();
+// What the status line says before any job: its template text, or that
+// text's translation (IDD_102_1022).
+std::string Ready();
 std::string JobCounts(const zantrel::JobSummary& s);
 
 // The failure report: its summary and one line per failed piece (saying
@@ -54,7 +60,7 @@ std::string PieceFailure(const zantrel::PieceFailure& f);
 // which folder, and which came out empty.
 std::string DoneResult(const zantrel::JobEnd& end);
 
-// The slider's accessible name, after the preview's.
-std::string PlayingPosition();
+// The slider's accessible name, made from the preview's.
+std::string PlayingPosition(const std::string& previewName);
 
 }  // namespace words

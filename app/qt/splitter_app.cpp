@@ -27,7 +27,7 @@ bool CSplitterApp::InitInstance() {
   // themselves as they are created.
   SetLanguage(g_strAppDir, "");
   // Qt's choosers and buttons speak the same language as the dialogs.
-  m_qtTranslator = InstallQtTranslations(QtLocaleForLanguage(GetCurrentLanguage()));
+  m_qtTranslations.Follow(GetCurrentLanguage());
 
   // Common controls, ActiveX hosting and the registry key have no
   // counterpart here: Qt's widgets need no initialisation and nothing is kept
@@ -41,6 +41,8 @@ bool CSplitterApp::InitInstance() {
 
   {
     auto dlg = std::make_unique<CSplitterDlg>(skin.number, nullptr);
+    // Qt's own texts switch with the window's.
+    dlg->SetLanguageFollower([this](const std::string& language) { m_qtTranslations.Follow(language); });
     // A file from the command line is taken once the modal loop runs, as a
     // browse would be: the dialog is up, so its message boxes have an owner.
     if (const std::optional<std::string> source = zantrel::SourceFromArguments(m_args)) {

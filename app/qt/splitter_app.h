@@ -5,8 +5,7 @@
 // whole life. UI thread.
 #include <string>
 #include <vector>
-#include <QTranslator>
-#include <memory>
+#include "app/qt/qt_translations.h"
 
 class CSplitterApp {
  public:
@@ -21,6 +20,6 @@ class CSplitterApp {
   int ExitInstance();
 
  private:
-  std::unique_ptr<QTranslator> m_qtTranslator;  // Qt's own texts; may be none
+  QtTranslations m_qtTranslations;  // Qt's own texts, following the language
   std::vector<std::string> m_args;
 };

@@ -56,14 +56,16 @@ std::string QtFilterFromWin(const std::string& winFilter) {
 
 std::optional<std::string> BrowseForFile(QWidget* owner, const std::string& winFilter,
                                          const std::string& startDir) {
-  const QString path = QFileDialog::getOpenFileName(owner, QString(), ToQ(startDir),
-                                                    ToQ(QtFilterFromWin(winFilter)));
+  const QString path =
+      QFileDialog::getOpenFileName(owner, QString(), ToQ(startDir), ToQ(QtFilterFromWin(winFilter)),
+                                   nullptr, QFileDialog::DontUseNativeDialog);
   if (path.isEmpty()) return std::nullopt;
   return FromQ(path);
 }
 
 std::string BrowseForFolder(QWidget* owner, const std::string& startDir) {
-  return FromQ(QFileDialog::getExistingDirectory(owner, QString(), ToQ(startDir)));
+  return FromQ(QFileDialog::getExistingDirectory(
+      owner, QString(), ToQ(startDir), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog));
 }
 
 bool OpenWithDesktop(const std::string& pathOrUrl) {

@@ -14,6 +14,9 @@ void MessageBox(QWidget* owner, const std::string& text, const std::string& capt
 // MessageBoxA with MB_YESNO: true when the user answers Yes.
 bool AskYesNo(QWidget* owner, const std::string& text, const std::string& caption);
 
+// The choosers are Qt's own, never the desktop's: they speak the language of
+// the Qt catalogue the program installed, and follow it when it changes.
+//
 // The file-open dialog with a Windows filter ("desc|patterns|..."), opened in
 // `startDir` ("": Qt's choice); the chosen file must exist. nullopt when
 // cancelled.

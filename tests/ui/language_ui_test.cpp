@@ -25,6 +25,7 @@
 #include "res/menus.h"
 #include "tests/platform/gbk_locale.h"
 #include "tests/ui/test_dialog.h"
+#include "ui/about_dlg.h"
 #include "ui/split_done_dlg.h"
 
 namespace fs = std::filesystem;
@@ -182,9 +183,10 @@ TEST_F(LanguageUi, StartInEnglishThenSwitchKeepsInputsLiveLabelsAndMissingKeys) 
   win::SetDlgItemText(&d, 1010, "7");
   win::SetDlgItemText(&d, 1012, "45");
   win::SetDlgItemText(&d, 1014, "/out/");
-  win::SetDlgItemText(&d, 1003, "0:01:23");
-  win::SetDlgItemText(&d, 1006, "0:00:41");
-  win::SetDlgItemText(&d, 1022, "分割完成");
+  // The live labels' state: a duration, a slider position, no job yet.
+  d.Model().SetDuration(83);
+  win::EnableWindow(d.slider(), true);
+  d.slider()->setValue(50);
   d.OnCommand(2001);
   EXPECT_EQ(GetCurrentLanguage(), "Partial");
   EXPECT_NE(ReadAll(dir_ / "lang_set.ini").find("Language=Partial"), std::string::npos);
@@ -194,9 +196,11 @@ TEST_F(LanguageUi, StartInEnglishThenSwitchKeepsInputsLiveLabelsAndMissingKeys) 
   EXPECT_EQ(Txt(&d, 1010), "7");
   EXPECT_EQ(Txt(&d, 1012), "45");
   EXPECT_EQ(Txt(&d, 1014), "/out/");
+  // The live labels show their state, not a translation's value for their
+  // keys; the status line's state (ready) is said in the new language.
   EXPECT_EQ(Txt(&d, 1003), "0:01:23");
   EXPECT_EQ(Txt(&d, 1006), "0:00:41");
-  EXPECT_EQ(Txt(&d, 1022), "分割完成");
+  EXPECT_EQ(Txt(&d, 1022), "x");
   EXPECT_EQ(Txt(&d, 1002), "slider text");  // kept, shown nowhere
   EXPECT_EQ(MenuText(0, zantrel::MF_BYPOSITION), "F&ile");
   EXPECT_EQ(MenuText(2001), "Partial (current)");
@@ -286,7 +290,7 @@ TEST_F(LanguageUi, GbkListUnderGbkLocaleShowsItsCharacters) {
   EXPECT_EQ(MenuText(0, zantrel::MF_BYPOSITION), "\xCE\xC4(&F)");
 }
 
-TEST_F(LanguageUi, SplitDoneDialogTranslatesButKeepsItsPictureAndCaption) {
+TEST_F(LanguageUi, SplitDoneDialogTranslatesItsTextsAndCaptionButKeepsItsPicture) {
   Ship();
   Start("English");
   CSplitDoneDlg done("片段.flv", "/srv/out/", nullptr);
@@ -294,7 +298,7 @@ TEST_F(LanguageUi, SplitDoneDialogTranslatesButKeepsItsPictureAndCaption) {
   EXPECT_EQ(Txt(&done, 1033), "Split another");
   EXPECT_EQ(Txt(&done, 1001), "Open folder");
   EXPECT_EQ(Txt(&done, 1035), "片段.flv");
-  EXPECT_EQ(done.windowTitle().toStdString(), "Tesmor视频分割");
+  EXPECT_EQ(done.windowTitle().toStdString(), "Tesmor Video Splitter");
   int pictures = 0, texts = 0;
   for (QObject* o : done.children()) {
     auto* l = qobject_cast<QLabel*>(o);
@@ -310,6 +314,43 @@ TEST_F(LanguageUi, SplitDoneDialogTranslatesButKeepsItsPictureAndCaption) {
   }
   EXPECT_EQ(pictures, 1);
   EXPECT_EQ(texts, 1);
+}
+
+// The About box in each language: its caption and lines from [CString], the
+// built-in ones byte for byte, every text whole in its control and the
+// controls within the box.
+TEST_F(LanguageUi, AboutBoxSpeaksEachLanguageAndClipsNothing) {
+  Ship();
+  const struct {
+    const char* language;
+    std::vector<std::string> texts;  // caption, the two lines, the button
+  } cases[] = {
+      {"", {"关于 Zantrel", "Tesmor视频分割 Version 1.0", "逐帧精确地分割你的视频。", "确定"}},
+      {"English",
+       {"About Zantrel", "Tesmor Video Splitter Version 1.0",
+        "Splits your videos exactly, frame by frame.", "OK"}},
+      {"Chinese_Traditional",
+       {"關於 Zantrel", "Tesmor視訊分割 Version 1.0", "逐格精確地分割你的視訊。", "確定"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.language);
+    SetLanguage(prog_, *c.language ? c.language : "NoSuchLanguage");
+    CAboutDlg about(nullptr);
+    about.Create();
+    std::vector<std::string> shown{win::GetWindowText(&about)};
+    for (QObject* o : about.children()) {
+      auto* w = qobject_cast<QWidget*>(o);
+      if (!w || w->isWindow()) continue;
+      auto* l = qobject_cast<QLabel*>(w);
+      if (l && !l->pixmap().isNull()) continue;  // the icon
+      shown.push_back(win::GetWindowText(w));
+      const int needed = l ? l->sizeHint().width()
+                           : w->fontMetrics().horizontalAdvance(QString::fromStdString(shown.back()));
+      EXPECT_GE(w->width(), needed) << shown.back();
+      EXPECT_LE(w->geometry().right(), about.width()) << shown.back();
+    }
+    EXPECT_EQ(shown, c.texts);
+  }
 }
 
 // Pictures for people to look at, not checks: every shipped language with
