@@ -145,7 +145,8 @@ TEST_P(LanguageFlows, EveryRefusalQuestionAndReportIsInTheLanguage) {
   if (GetParam() == "English") {
     EXPECT_EQ(win::GetDlgItemText(&d, 1022), "Failed");
     EXPECT_EQ(d.reports[0].lines[0],
-              "Piece 1: the cutting tool ZantrelCore is missing or cannot be started");
+              "Piece 1: the cutting tool ZantrelCore is missing or cannot be started; the earlier file is kept, "
+              "not replaced");
   } else {
     EXPECT_EQ(win::GetDlgItemText(&d, 1022), "分割失敗");
   }

@@ -199,7 +199,7 @@ TEST_F(LanguageUi, StartInEnglishThenSwitchKeepsInputsLiveLabelsAndMissingKeys) 
   // The live labels show their state, not a translation's value for their
   // keys; the status line's state (ready) is said in the new language.
   EXPECT_EQ(Txt(&d, 1003), "0:01:23");
-  EXPECT_EQ(Txt(&d, 1006), "0:00:41");
+  EXPECT_EQ(Txt(&d, 1006), "0:00:41.500");
   EXPECT_EQ(Txt(&d, 1022), "x");
   EXPECT_EQ(Txt(&d, 1002), "slider text");  // kept, shown nowhere
   EXPECT_EQ(MenuText(0, zantrel::MF_BYPOSITION), "F&ile");

@@ -147,7 +147,9 @@ TEST_F(WordsTest, EnglishSaysEverySentenceWithoutChineseAndWithItsNumbers) {
   zantrel::PieceFailure f;
   f.segment = 3, f.reason = FailureReason::kToolKilled, f.signal = 9;
   EXPECT_EQ(words::PieceFailure(f), "Piece 3: the cutting tool ended unexpectedly (signal 9)");
-  EXPECT_EQ(words::SourceFilter(), "Web video files(*.flv;*.mp4;*.3gp;*.avi)|*.flv;*.mp4;*.3gp;*.avi|");
+  EXPECT_EQ(words::SourceFilter(),
+            "Web video files(*.flv;*.mp4;*.3gp;*.avi)|*.flv;*.mp4;*.3gp;*.avi|All supported videos"
+            "(*.flv;*.mp4;*.3gp;*.avi;*.mov)|*.flv;*.mp4;*.3gp;*.avi;*.mov|All files(*)|*|");
   EXPECT_NE(words::ReplaceQuestion({"/o/a[1].mp4"}).find("\na[1].mp4\n"), std::string::npos);
 }
 
