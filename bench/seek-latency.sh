@@ -2,7 +2,8 @@
 # Seek latency of the preview player on 720p H.264 clips with a 2 s and a
 # 10 s group of pictures: median and p90 from a request to its frame painted,
 # for today's setToPar, key-frame and exact seeks by time, and frame steps,
-# side by side in one run (see bench/seek_latency.cpp).
+# side by side in one run (see bench/seek_latency.cpp), and the decoder's
+# own floor under an exact seek.
 #
 #   bench/seek-latency.sh [seek_latency binary] [rounds]
 #
@@ -33,10 +34,29 @@ make_clip() {  # gop out
 make_clip $((2 * fps)) "$dir/gop2s.mp4"
 make_clip $((10 * fps)) "$dir/gop10s.mp4"
 
+# The floor under any exact seek that decodes from the key frame: FFmpeg
+# alone decoding the clip as an exact seek does (2 threads, frames nobody
+# refers to skipped), best of three, per frame; a target half a group after
+# its key frame (the median of random targets) and one at 90 % of a group.
+floor() {  # clip gop
+  local best=0 t0 t1 ms
+  for _ in 1 2 3; do
+    t0=$(date +%s.%N)
+    ffmpeg -nostdin -v error -threads 2 -skip_frame noref -i "$1" -an -f null - || return
+    t1=$(date +%s.%N)
+    best=$(awk -v a="$t0" -v b="$t1" -v m="$best" 'BEGIN { d = b - a; print (m == 0 || d < m) ? d : m }')
+  done
+  awk -v s="$best" -v n=$((fps * seconds)) -v g="$2" -v c="$1" 'BEGIN {
+    f = s * 1000 / n
+    printf "%s decoder floor: %.2f ms a frame; median target %.0f ms, p90 target %.0f ms\n", c, f, f * g / 2, f * g * 0.9 }'
+}
+
 export QT_QPA_PLATFORM=offscreen ZANTREL_AO=null
 status=0
 uptime
 "$driver" "$dir/gop2s.mp4" $((2 * fps)) "$seeks" || status=1
 "$driver" "$dir/gop10s.mp4" $((10 * fps)) "$seeks" || status=1
+floor "$dir/gop2s.mp4" $((2 * fps))
+floor "$dir/gop10s.mp4" $((10 * fps))
 uptime
 exit $status

@@ -14,17 +14,18 @@ struct InputCloser {
 };
 }  // namespace
 
-std::int64_t ContainerStartUs(const std::string& path) {
+FileOrigin ReadFileOrigin(const std::string& path) {
+  FileOrigin origin;
   AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return 0;
+  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return origin;
   std::unique_ptr<AVFormatContext, InputCloser> fc(raw);
+  origin.seeksByPts = (fc->iformat->flags & AVFMT_SEEK_TO_PTS) != 0;
   // The same reading the tool does before a cut (5 s of media analysed), so
   // both find the same start.
   fc->max_analyze_duration = 5 * AV_TIME_BASE;
-  std::int64_t start = 0;
   if (avformat_find_stream_info(fc.get(), nullptr) >= 0 && fc->start_time != AV_NOPTS_VALUE)
-    start = fc->start_time;
-  return start;
+    origin.startUs = fc->start_time;
+  return origin;
 }
 
 }  // namespace zantrel::preview

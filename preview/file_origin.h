@@ -14,8 +14,16 @@
 
 namespace zantrel::preview {
 
-// The origin in microseconds on the container's own clock; 0 when the file
-// cannot be opened or states no start (then nothing is shifted).
-std::int64_t ContainerStartUs(const std::string& path);
+struct FileOrigin {
+  // The origin in microseconds on the container's own clock; 0 when the file
+  // cannot be opened or states no start (then nothing is shifted).
+  std::int64_t startUs = 0;
+  // Whether the container's index finds key frames by presentation time (MP4,
+  // MOV). Others (FLV, AVI, MKV, TS) seek by decode time, so a seek can land
+  // on a key frame shown after the target; false when unknown.
+  bool seeksByPts = false;
+};
+
+FileOrigin ReadFileOrigin(const std::string& path);
 
 }  // namespace zantrel::preview

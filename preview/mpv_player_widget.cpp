@@ -115,12 +115,6 @@ void MpvPlayerWidget::InitMpv() {
   // while an exact seek decodes its way to the target.
   mpv_set_option_string(h, "vd-lavc-threads", "2");
   mpv_set_option_string(h, "hr-seek-framedrop", "yes");
-  // FLV (and other containers indexed by decode time) seek to the key frame
-  // whose decode time is before the target, though B-frames may show it
-  // after the target: an exact seek then lands on that key frame, a few
-  // frames late. Asking the demuxer for a point 0.5 s earlier covers the
-  // reordering delay of any common stream, at ~0.5 s more decoding per seek.
-  mpv_set_option_string(h, "hr-seek-demuxer-offset", "0.5");
   if (const char* ao = std::getenv("ZANTREL_AO"); ao && *ao) mpv_set_option_string(h, "ao", ao);
   // Measurements only (bench/seek-latency.sh): "name=value,name=value" tried
   // over the options above.
@@ -224,7 +218,7 @@ void MpvPlayerWidget::LoadAndPlay(const std::string& path) {
   }
   m_loadState = LoadState::Loading;
   // Reading the streams takes a while on a large file: not on the GUI thread.
-  m_origin = std::async(std::launch::async, zantrel::preview::ContainerStartUs, path);
+  m_origin = std::async(std::launch::async, zantrel::preview::ReadFileOrigin, path);
   int no = 0;
   mpv_set_property_async(m_mpv.get(), 0, "pause", MPV_FORMAT_FLAG, &no);
   const char* cmd[] = {"loadfile", path.c_str(), "replace", nullptr};
@@ -343,6 +337,7 @@ void MpvPlayerWidget::RunQueuedStep() {
 }
 
 void MpvPlayerWidget::IssueMove(OpKind kind, const char* const* cmd, bool dropFrames) {
+  OriginUs();  // sets the file's demuxer offset before its first move
   if (dropFrames != m_dropFrames) {
     // Requests of one client run in order: this holds for the command below.
     int flag = dropFrames ? 1 : 0;
@@ -390,8 +385,24 @@ void MpvPlayerWidget::ForgetMoves() {
 
 std::int64_t MpvPlayerWidget::OriginUs() {
   if (!m_originKnown) {
-    m_originUs = m_origin.valid() ? m_origin.get() : 0;
+    const zantrel::preview::FileOrigin origin =
+        m_origin.valid() ? m_origin.get() : zantrel::preview::FileOrigin{};
+    m_originUs = origin.startUs;
     m_originKnown = true;
+    // Containers indexed by decode time (FLV, AVI, MKV, TS) seek to the key
+    // frame whose decode time is before the target, though B-frames may show
+    // it after the target: an exact seek would land there, a few frames
+    // late. Asking their demuxer for a point 0.5 s earlier covers the
+    // reordering delay of any common stream. MP4 finds key frames by
+    // presentation time and needs none: there the offset only costs decoding
+    // (a third more time per exact seek on a 10 s group of pictures).
+    const double offset = origin.seeksByPts ? 0.0 : 0.5;
+    if (m_mpv && offset != m_demuxerOffset) {
+      // Requests of one client run in order: this holds for the next seek.
+      double value = offset;
+      mpv_set_property_async(m_mpv.get(), 0, "hr-seek-demuxer-offset", MPV_FORMAT_DOUBLE, &value);
+      m_demuxerOffset = offset;
+    }
   }
   return m_originUs;
 }

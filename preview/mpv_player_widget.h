@@ -37,6 +37,8 @@
 #include <memory>
 #include <string>
 
+#include "preview/file_origin.h"
+
 struct mpv_handle;
 struct mpv_render_context;
 struct mpv_event;
@@ -193,9 +195,10 @@ class MpvPlayerWidget : public QWidget {
   std::int64_t m_pendingSeekUs = -1;
   SeekKind m_pendingSeekKind = SeekKind::Exact;
   // The origin of the file's timeline, read off the GUI thread at each load.
-  std::future<std::int64_t> m_origin;
+  std::future<zantrel::preview::FileOrigin> m_origin;
   std::int64_t m_originUs = 0;
   bool m_originKnown = false;
+  double m_demuxerOffset = -1;  // hr-seek-demuxer-offset as last set; -1 none yet
   double m_mpvStart = 0;  // mpv's demuxer-start-time: what it subtracted
   bool m_mpvStartKnown = false;
 
