@@ -128,10 +128,17 @@ TEST(Words, DISABLED_WordsShots) {
       f.segment = ++k, f.reason = r;
       lines.push_back(words::PieceFailure(f));
     }
+    f.segment = ++k, f.reason = zantrel::FailureReason::kDiskFull, f.file = zantrel::PieceFile::kOld;
+    lines.push_back(words::PieceFailure(f));
     zantrel::JobSummary s;
-    s.pieces = 12, s.failed = 10, s.written = 2;
+    s.pieces = 12, s.failed = 11, s.written = 1, s.oldKept = 1;
     CFailureReportDlg report(words::MessageCaption(), words::FailureSummary(s), lines, nullptr);
     CSplitDoneDlg done("旅行 2026-08 海边.mp4", "/tmp", nullptr);
+    zantrel::JobEnd end;
+    end.summary.pieces = 6, end.summary.written = 5, end.summary.empty = 1;
+    end.folder = "/home/user/Videos/旅行/";
+    end.emptySegments = {6};
+    done.SetResult(words::DoneResult(end));
     done.Create();
     CAboutDlg about(nullptr);
     about.Create();
