@@ -364,6 +364,7 @@ void MpvPlayerWidget::IssueMove(OpKind kind, const char* const* cmd, bool dropFr
 
 void MpvPlayerWidget::Settle(bool landed) {
   m_op.pending = false;
+  m_playedSinceMove = false;
   if (!landed) {
     m_queuedSteps = 0;
     return;
@@ -379,6 +380,7 @@ void MpvPlayerWidget::Settle(bool landed) {
 
 void MpvPlayerWidget::ForgetMoves() {
   m_op = Op{};
+  m_playedSinceMove = false;
   m_queuedSteps = 0;
   m_landedAt = -1;
 }
@@ -437,9 +439,21 @@ std::int64_t MpvPlayerWidget::ShownFrameTimeUs(int timeoutMs) {
     if (left <= 0) return kNoTime;
     WaitEvents(std::min(left, 0.005));
   }
-  // Just paused after playback, mpv may already name a frame whose picture
-  // the Qt loop has not drawn yet: draw it, so that CurrentFrame() (and the
-  // screen) show the frame the time names.
+  // Paused after playback, mpv's time and the picture drawn can be a frame
+  // apart: it hands frames over to be drawn ahead of their time, and names
+  // a frame as it shows it. An exact seek to that time makes them one frame
+  // again, as after any program move.
+  if (m_playedSinceMove && CanMove() && IsPaused()) {
+    const std::int64_t at = PositionUs();
+    if (at != kNoTime) {
+      SeekTo(at, SeekKind::Exact);
+      while (MovePending()) {
+        const double left = (timeoutMs - clock.elapsed()) / 1000.0;
+        if (left <= 0) return kNoTime;
+        WaitEvents(std::min(left, 0.005));
+      }
+    }
+  }
   RenderFrame(false);
   return PositionUs();
 }
@@ -589,6 +603,7 @@ void MpvPlayerWidget::HandleEvent(const mpv_event& ev) {
           // started from (mpv has no event of its own for it).
           if (m_op.kind == OpKind::Step && m_op.replied && t != m_op.from) Settle(true);
         } else if (m_queuedSteps == 0 && t != m_landedAt && m_mpvStartKnown) {
+          m_playedSinceMove = true;
           emit playbackPosition(ToFileUs(t));
         }
       } else if (std::strcmp(prop->name, "eof-reached") == 0) {

@@ -114,8 +114,9 @@ class MpvPlayerWidget : public QWidget {
   // The time of the frame on screen, floored to microseconds, once the file
   // has loaded and any pending move has settled: waits up to timeoutMs,
   // handling libmpv's events and rendering frames (seekSettled may be emitted
-  // from inside) but running no Qt events. On return CurrentFrame() holds
-  // that frame. kNoTime when no file is loaded (or it failed), mpv knows no
+  // from inside) but running no Qt events. Paused after playback, it first
+  // seeks exactly to the playing position, so that the picture and the time
+  // agree. On return CurrentFrame() holds that frame. kNoTime when no file is loaded (or it failed), mpv knows no
   // position, or the wait ran out (the move then stays pending).
   std::int64_t ShownFrameTimeUs(int timeoutMs = kSettleWaitMs);
   // The position now, without waiting for a move (kNoTime as above;
@@ -220,6 +221,8 @@ class MpvPlayerWidget : public QWidget {
   // mpv's time-pos where the last program move landed: its late change
   // notice is not playback.
   double m_landedAt = -1;
+  // Playback has moved the picture since the last program move settled.
+  bool m_playedSinceMove = false;
   int m_videoW = 0, m_videoH = 0;
 
   // Owns its own 64-byte aligned pixels, so copies handed out stay valid.
