@@ -434,11 +434,15 @@ std::int64_t MpvPlayerWidget::PositionUs() {
 std::int64_t MpvPlayerWidget::ShownFrameTimeUs(int timeoutMs) {
   QElapsedTimer clock;
   clock.start();
-  while (m_mpv && (m_loadState == LoadState::Loading || MovePending())) {
-    const double left = (timeoutMs - clock.elapsed()) / 1000.0;
-    if (left <= 0) return kNoTime;
-    WaitEvents(std::min(left, 0.005));
-  }
+  const auto settled = [&] {
+    while (m_mpv && (m_loadState == LoadState::Loading || MovePending())) {
+      const double left = (timeoutMs - clock.elapsed()) / 1000.0;
+      if (left <= 0) return false;
+      WaitEvents(std::min(left, 0.005));
+    }
+    return true;
+  };
+  if (!settled()) return kNoTime;
   // Paused after playback, mpv's time and the picture drawn can be a frame
   // apart: it hands frames over to be drawn ahead of their time, and names
   // a frame as it shows it. An exact seek to that time makes them one frame
@@ -447,11 +451,7 @@ std::int64_t MpvPlayerWidget::ShownFrameTimeUs(int timeoutMs) {
     const std::int64_t at = PositionUs();
     if (at != kNoTime) {
       SeekTo(at, SeekKind::Exact);
-      while (MovePending()) {
-        const double left = (timeoutMs - clock.elapsed()) / 1000.0;
-        if (left <= 0) return kNoTime;
-        WaitEvents(std::min(left, 0.005));
-      }
+      if (!settled()) return kNoTime;
     }
   }
   RenderFrame(false);

@@ -94,20 +94,29 @@ bool AnnexBToLengthPrefixed(const std::uint8_t* data, std::size_t size, int leng
   return true;
 }
 
-bool LengthPrefixedNalTypes(const std::uint8_t* data, std::size_t size, int lengthSize,
-                            std::vector<int>* types) {
-  types->clear();
+bool LengthPrefixedNalHeads(const std::uint8_t* data, std::size_t size, int lengthSize,
+                            std::size_t headerSize, std::vector<std::uint8_t>* heads) {
+  heads->clear();
   std::size_t pos = 0;
   while (pos < size) {
     if (pos + lengthSize > size) return false;
     std::size_t len = 0;
     for (int i = 0; i < lengthSize; ++i) len = (len << 8) | data[pos + i];
     pos += lengthSize;
-    if (len == 0 || pos + len > size) return false;
-    types->push_back(data[pos] & 0x1f);
+    if (len < headerSize || len == 0 || pos + len > size) return false;
+    heads->push_back(data[pos]);
     pos += len;
   }
   return true;
+}
+
+bool LengthPrefixedNalTypes(const std::uint8_t* data, std::size_t size, int lengthSize,
+                            std::vector<int>* types) {
+  std::vector<std::uint8_t> heads;
+  const bool ok = LengthPrefixedNalHeads(data, size, lengthSize, 1, &heads);
+  types->clear();
+  for (const std::uint8_t h : heads) types->push_back(h & 0x1f);
+  return ok;
 }
 
 int SpsId(const Bytes& nal) {

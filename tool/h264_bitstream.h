@@ -34,6 +34,11 @@ std::vector<Bytes> SplitAnnexB(const std::uint8_t* data, std::size_t size);
 // The same units with big-endian length prefixes of `lengthSize` bytes.
 // False when a unit is too long for the prefix size.
 bool AnnexBToLengthPrefixed(const std::uint8_t* data, std::size_t size, int lengthSize, Bytes* out);
+// The first byte of each unit of a length-prefixed packet, in order; false
+// when the prefixes run past the end of the packet or a unit is shorter than
+// `headerSize` (its NAL header: 1 byte in H.264, 2 in HEVC).
+bool LengthPrefixedNalHeads(const std::uint8_t* data, std::size_t size, int lengthSize,
+                            std::size_t headerSize, std::vector<std::uint8_t>* heads);
 // The nal_unit_type of each unit of a length-prefixed packet; false when the
 // prefixes run past the end of the packet.
 bool LengthPrefixedNalTypes(const std::uint8_t* data, std::size_t size, int lengthSize,

@@ -62,18 +62,11 @@ Bytes HvcCWithSetsInBand(const std::uint8_t* data, std::size_t size) {
 }
 
 bool HevcNalTypes(const std::uint8_t* data, std::size_t size, int lengthSize, std::vector<int>* types) {
+  std::vector<std::uint8_t> heads;
+  const bool ok = LengthPrefixedNalHeads(data, size, lengthSize, 2, &heads);
   types->clear();
-  std::size_t pos = 0;
-  while (pos < size) {
-    if (pos + lengthSize > size) return false;
-    std::size_t len = 0;
-    for (int i = 0; i < lengthSize; ++i) len = (len << 8) | data[pos + i];
-    pos += lengthSize;
-    if (len < 2 || pos + len > size) return false;
-    types->push_back(HevcType(data[pos]));
-    pos += len;
-  }
-  return true;
+  for (const std::uint8_t h : heads) types->push_back(HevcType(h));
+  return ok;
 }
 
 Bytes HevcParameterSetPrefix(const HvcConfig& config, int lengthSize) {

@@ -277,6 +277,20 @@ SmartVideo::Status SmartVideo::OpenMpegEncoder(CodecContextPtr* enc, std::string
   return Status::kOk;
 }
 
+void SmartVideo::ShapeLikeSource(AVCodecContext* c) const {
+  const AVCodecParameters* par = in_->codecpar;
+  c->width = par->width;
+  c->height = par->height;
+  c->color_primaries = par->color_primaries;
+  c->color_trc = par->color_trc;
+  c->colorspace = par->color_space;
+  c->chroma_sample_location = par->chroma_location;
+  c->sample_aspect_ratio = av_guess_sample_aspect_ratio(inFormat_, in_, nullptr);
+  // Frames keep the source's time stamps, so the encoder works in its base.
+  c->time_base = in_->time_base;
+  c->framerate = rate_;
+}
+
 SmartVideo::Status SmartVideo::OpenX265(CodecContextPtr* enc, std::string* message) {
   const AVCodec* x265 = avcodec_find_encoder_by_name("libx265");
   const AVCodecParameters* par = in_->codecpar;
@@ -287,17 +301,9 @@ SmartVideo::Status SmartVideo::OpenX265(CodecContextPtr* enc, std::string* messa
     return Status::kFallback;
   }
   AVCodecContext* c = enc->get();
-  c->width = par->width;
-  c->height = par->height;
+  ShapeLikeSource(c);
   c->pix_fmt = pixFmt_;
   c->color_range = par->color_range;
-  c->color_primaries = par->color_primaries;
-  c->color_trc = par->color_trc;
-  c->colorspace = par->color_space;
-  c->chroma_sample_location = par->chroma_location;
-  c->sample_aspect_ratio = av_guess_sample_aspect_ratio(inFormat_, in_, nullptr);
-  c->time_base = in_->time_base;
-  c->framerate = rate_;
   // No global header: the run's first picture, an IDR, carries x265's own
   // VPS/SPS/PPS in band, as x265 cannot give them ids the source leaves free.
   c->thread_count = threads_;
@@ -337,19 +343,10 @@ SmartVideo::Status SmartVideo::OpenEncoder(CodecContextPtr* enc, std::string* me
     return Status::kFallback;
   }
   AVCodecContext* c = enc->get();
-  c->width = par->width;
-  c->height = par->height;
+  ShapeLikeSource(c);
   c->pix_fmt = AV_PIX_FMT_YUV420P;
   // Full-range pictures stay full range (yuvj420p is how decoders say so).
   c->color_range = par->format == AV_PIX_FMT_YUVJ420P ? AVCOL_RANGE_JPEG : par->color_range;
-  c->color_primaries = par->color_primaries;
-  c->color_trc = par->color_trc;
-  c->colorspace = par->color_space;
-  c->chroma_sample_location = par->chroma_location;
-  c->sample_aspect_ratio = av_guess_sample_aspect_ratio(inFormat_, in_, nullptr);
-  // Frames keep the source's time stamps, so the encoder works in its base.
-  c->time_base = in_->time_base;
-  c->framerate = rate_;
   c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   c->thread_count = threads_;
   // No reordering and one reference: never deeper than the source, and the

@@ -83,6 +83,8 @@ class SmartVideo {
   Status InitHevc(Bytes* hvcc, std::string* message);
   Status OpenEncoder(CodecContextPtr* enc, std::string* message);  // libx264, or libx265 for HEVC
   Status OpenX265(CodecContextPtr* enc, std::string* message);
+  // The source's size, colour, aspect, time base and rate, for x264 and x265.
+  void ShapeLikeSource(AVCodecContext* c) const;
   // HEVC: the copied packet, prefixed with the source's sets when it is an
   // IRAP picture without its own.
   Status PrepareCopy(const AVPacket* pkt, PacketPtr* out, std::string* message) const;

@@ -50,22 +50,8 @@ QImage Grab(QWidget& w) {
   return w.grab().toImage();
 }
 
-QImage Box(const std::string& text, bool question = false) {
-  // As win::MessageBox and win::AskYesNo build them.
-  QMessageBox box(question ? QMessageBox::Question : QMessageBox::NoIcon, Q(words::MessageCaption()),
-                  Q(text), question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
-  QImage inner = Grab(box);
-  // The caption is drawn by the window manager, which offscreen has none:
-  // write it above the box.
-  QImage framed(inner.width(), inner.height() + 22, QImage::Format_RGB32);
-  framed.fill(QColor(0x30, 0x50, 0x80));
-  QPainter p(&framed);
-  p.setPen(Qt::white);
-  p.drawText(QRect(6, 0, inner.width() - 12, 22), Qt::AlignVCenter, box.windowTitle());
-  p.drawImage(0, 22, inner);
-  return framed;
-}
-
+// The window grabbed with its caption written above it: the window manager
+// draws captions, and offscreen there is none.
 QImage Titled(QWidget& w) {
   QImage inner = Grab(w);
   QImage framed(inner.width(), inner.height() + 22, QImage::Format_RGB32);
@@ -75,6 +61,13 @@ QImage Titled(QWidget& w) {
   p.drawText(QRect(6, 0, inner.width() - 12, 22), Qt::AlignVCenter, w.windowTitle());
   p.drawImage(0, 22, inner);
   return framed;
+}
+
+QImage Box(const std::string& text, bool question = false) {
+  // As win::MessageBox and win::AskYesNo build them.
+  QMessageBox box(question ? QMessageBox::Question : QMessageBox::NoIcon, Q(words::MessageCaption()),
+                  Q(text), question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+  return Titled(box);
 }
 }  // namespace
 

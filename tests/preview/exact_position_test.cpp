@@ -14,6 +14,7 @@
 
 #include "preview/flash_player.h"
 #include "preview/mpv_player_widget.h"
+#include "tests/preview/tool_barcode.h"
 #include "tests/tool/tool_test_support.h"
 
 namespace {
@@ -34,21 +35,6 @@ std::vector<std::string> With(std::vector<std::string> a, const std::vector<std:
   return a;
 }
 
-// The tools' barcode (8 blocks across the top half, white = 1) read from the
-// widget's picture, which the 4:3 clips fill.
-int Barcode(const QImage& img) {
-  if (img.isNull()) return -1;
-  int value = 0;
-  for (int bit = 0; bit < 8; ++bit) {
-    const int level = qGray(img.pixel((2 * bit + 1) * img.width() / 16, img.height() / 4));
-    if (level >= 180)
-      value |= 1 << bit;
-    else if (level > 80)
-      return -1;
-  }
-  return value;
-}
-
 class ExactPositionTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -66,7 +52,7 @@ class ExactPositionTest : public ::testing::Test {
     ASSERT_GT(source.frameTimes.size(), 100u);
   }
 
-  int ShownBarcode() { return Barcode(player->grab().toImage()); }
+  int ShownBarcode() { return ToolBarcode(player->grab().toImage()); }
 
   // The player's time for the frame on screen names that very frame: the
   // source's first frame at or after it carries the barcode on screen, and

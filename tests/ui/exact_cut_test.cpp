@@ -13,6 +13,7 @@
 
 #include "engine/plan.h"
 #include "platform/qt/win_helpers.h"
+#include "tests/preview/tool_barcode.h"
 #include "tests/tool/tool_test_support.h"
 #include "tests/ui/test_dialog.h"
 
@@ -21,21 +22,6 @@ namespace {
 using zantrel::tooltest::ClipRecipe;
 using zantrel::tooltest::GetRecipeClip;
 using zantrel::tooltest::ReadPiece;
-
-// The barcode (8 blocks across the top half, white = 1) of a picture the
-// 4:3 clip fills; -1 when it is none.
-int Barcode(const QImage& img) {
-  if (img.isNull()) return -1;
-  int value = 0;
-  for (int bit = 0; bit < 8; ++bit) {
-    const int level = qGray(img.pixel((2 * bit + 1) * img.width() / 16, img.height() / 4));
-    if (level >= 180)
-      value |= 1 << bit;
-    else if (level > 80)
-      return -1;
-  }
-  return value;
-}
 
 MpvPlayerWidget* Player(TestDlg& d) { return qobject_cast<MpvPlayerWidget*>(d.preview()); }
 
@@ -56,7 +42,7 @@ class ExactCut : public ::testing::TestWithParam<int> {
   int Add(TestDlg& d, const std::string& how) {
     const std::size_t before = d.Model().Points().size();
     d.OnCommand(1004);
-    const int shown = Barcode(Player(d)->CurrentFrame());
+    const int shown = ToolBarcode(Player(d)->CurrentFrame());
     EXPECT_GE(shown, 0) << how;
     EXPECT_EQ(d.Model().Points().size(), before + 1) << how;
     // The label names the point's exact time, and the list shows it.
@@ -162,7 +148,7 @@ TEST_P(ExactCut, ThePieceStartsOnTheFrameThePreviewShowed) {
   const QRect r = d.list()->visualItemRect(second);
   QTest::mouseClick(d.list()->viewport(), Qt::LeftButton, {}, r.center());
   EXPECT_EQ(player->ShownFrameTimeUs(), times[1]);
-  EXPECT_EQ(Barcode(player->CurrentFrame()), shownAt[times[1]]);
+  EXPECT_EQ(ToolBarcode(player->CurrentFrame()), shownAt[times[1]]);
   EXPECT_EQ(d.PositionUs(), times[1]);
   QTest::keyClick(d.list(), Qt::Key_Delete);
   ASSERT_EQ(d.list()->count(), 4);

@@ -5,7 +5,6 @@
 // and no Simplified-only form in Traditional Chinese. A switch mid-job
 // says the live labels' state again in the new language.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -23,6 +22,7 @@
 #include "platform/qt/win_helpers.h"
 #include "tests/common/ffmpeg_util.h"
 #include "tests/common/test_util.h"
+#include "tests/ui/big5.h"
 #include "tests/ui/test_dialog.h"
 
 namespace fs = std::filesystem;
@@ -33,19 +33,6 @@ bool HasCjk(const std::string& s) {
   static const QRegularExpression cjk(
       QStringLiteral("[\\x{2E80}-\\x{9FFF}\\x{F900}-\\x{FAFF}\\x{FF00}-\\x{FFEF}\\x{3000}-\\x{303F}]"));
   return QString::fromStdString(s).contains(cjk);
-}
-
-bool FitsBig5(const std::string& utf8) {
-  iconv_t cd = iconv_open("BIG5", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  std::string in = utf8;
-  std::string out(in.size() * 2 + 4, '\0');
-  char* src = in.data();
-  char* dst = out.data();
-  std::size_t left = in.size(), room = out.size();
-  const bool ok = iconv(cd, &src, &left, &dst, &room) != static_cast<std::size_t>(-1) && left == 0;
-  iconv_close(cd);
-  return ok;
 }
 
 class LanguageFlows : public ::testing::TestWithParam<std::string> {

@@ -3,7 +3,6 @@
 // Chinese byte for byte, and numbers and names land where a translation
 // puts them.
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <unistd.h>
 
 #include <QRegularExpression>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "i18n/language.h"
+#include "tests/ui/big5.h"
 #include "ui/words.h"
 
 namespace fs = std::filesystem;
@@ -114,19 +114,6 @@ class WordsTest : public ::testing::Test {
   }
   fs::path dir_;
 };
-
-bool FitsBig5(const std::string& utf8) {
-  iconv_t cd = iconv_open("BIG5", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  std::string in = utf8;
-  std::string out(in.size() * 2 + 4, '\0');
-  char* src = in.data();
-  char* dst = out.data();
-  std::size_t left = in.size(), room = out.size();
-  const bool ok = iconv(cd, &src, &left, &dst, &room) != static_cast<std::size_t>(-1) && left == 0;
-  iconv_close(cd);
-  return ok;
-}
 
 bool HasCjk(const std::string& s) {
   static const QRegularExpression cjk(QStringLiteral("[\\x{2E80}-\\x{9FFF}\\x{F900}-\\x{FAFF}\\x{FF00}-\\x{FFEF}]"));
